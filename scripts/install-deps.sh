@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian machine, and only what is missing.
+# Safe to run again: each package is checked first, and apt is not touched when all are present.
+set -euo pipefail
+
+want_native=(cmake g++ make libgtest-dev)
+want_windows=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb)
+
+missing=()
+is_installed() {
+    [ "$(dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null)" = "ii " ]
+}
+
+need_i386=0
+for pkg in "${want_native[@]}" "${want_windows[@]}"; do
+    if ! is_installed "$pkg"; then
+        missing+=("$pkg")
+        case "$pkg" in *:i386) need_i386=1 ;; esac
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages: ${missing[*]}; run as root or install them" >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if [ "$need_i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+echo "install-deps: installing ${missing[*]}"
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

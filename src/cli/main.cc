@@ -1,0 +1,10 @@
+#include "cli/send_driver.h"
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    ravlet::FileOutputStream out(stdout);
+    ravlet::FileOutputStream err(stderr);
+    return static_cast<int>(ravlet::run_send(argc, argv, ravlet::native_platform(), out, err));
+}

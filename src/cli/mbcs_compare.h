@@ -1,0 +1,42 @@
+// String comparisons over the process's ANSI code page.
+//
+// Arguments arrive as byte strings in the ANSI code page. In a double-byte
+// code page a character is either one byte, or a lead byte together with the
+// byte after it. Which bytes lead comes from the platform, so this code stays
+// portable and testable with any table.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <string_view>
+
+namespace ravlet {
+
+// The lead bytes of a code page. Empty for single-byte code pages.
+class LeadBytes {
+public:
+    constexpr LeadBytes() = default;
+
+    void add_range(std::uint8_t first, std::uint8_t last)
+    {
+        for (unsigned b = first; b <= last; ++b)
+            bits_.set(b);
+    }
+    bool contains(unsigned char byte) const { return bits_.test(byte); }
+    bool empty() const { return bits_.none(); }
+
+private:
+    std::bitset<256> bits_;
+};
+
+// Case-sensitive, character by character: the first differing character
+// decides by its unsigned value (lead * 256 + trail for a double-byte one);
+// a lead byte directly followed by the end of the string ends the string.
+// Returns <0, 0 or >0.
+int mbcs_compare(std::string_view a, std::string_view b, const LeadBytes& lead_bytes);
+
+// As mbcs_compare, but the ASCII letters A-Z of single-byte characters compare
+// equal to a-z. Double-byte characters compare exactly.
+bool mbcs_equal_ignoring_case(std::string_view a, std::string_view b, const LeadBytes& lead_bytes);
+
+} // namespace ravlet

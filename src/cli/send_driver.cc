@@ -1,0 +1,104 @@
+#include "cli/send_driver.h"
+
+#include "cli/console_text.h"
+#include "cli/switch_table.h"
+#include "packet/message_packet.h"
+
+#include <new>
+#include <string>
+#include <vector>
+
+namespace ravlet {
+namespace {
+
+ExitStatus usage_stop(OutputStream& out)
+{
+    print_usage(out);
+    return ExitStatus::NotSent;
+}
+
+// The first value of "-p": "low" or "high" in any case of letters, whole
+// strings only; anything else leaves the priority Normal.
+Priority choose_priority(const SwitchTable& table, const LeadBytes& lead_bytes)
+{
+    Priority priority = Priority::Normal;
+    if (table.has_switch("-p")) {
+        const std::string word = table.value_at("-p", 0);
+        if (mbcs_equal_ignoring_case(word, "low", lead_bytes))
+            priority = Priority::Low;
+        if (mbcs_equal_ignoring_case(word, "high", lead_bytes))
+            priority = Priority::High;
+    }
+    return priority;
+}
+
+} // namespace
+
+void print_usage(OutputStream& out)
+{
+    for (std::string_view line : text::USAGE)
+        print_line(out, line);
+}
+
+SendOutcome deliver_packet(Platform& platform, const std::uint8_t* packet)
+{
+    const CopyData record{0, packet_total_size(packet), packet};
+    const std::optional<WindowRef> window = platform.find_window(MESSENGER_WINDOW_TITLE);
+    if (!window)
+        return SendOutcome::NotFound;
+    if (platform.send_copy_data(*window, record) == HandOver::WindowGone)
+        return SendOutcome::NotFound;
+    return SendOutcome::Sent;
+}
+
+ExitStatus run_send(int argc, const char* const* argv, Platform& platform, OutputStream& out,
+                    OutputStream& err)
+{
+    if (!platform.init_framework()) {
+        print_line(err, text::FRAMEWORK_FAILED);
+        return ExitStatus::Fatal;
+    }
+    for (std::string_view line : text::BANNER)
+        print_line(out, line);
+
+    try {
+        const LeadBytes lead_bytes = platform.lead_bytes();
+        SwitchTable table(lead_bytes);
+        if (table.parse(argc, argv) < 1)
+            return usage_stop(out);
+        if (!table.has_switch("-r") || !table.has_switch("-m"))
+            return usage_stop(out);
+        const std::int32_t recipient_count = table.value_count("-r");
+        if (table.value_count("-m") < 1 || recipient_count < 1)
+            return usage_stop(out);
+
+        std::vector<std::string> recipients;
+        std::string message;
+        Priority priority = Priority::Normal;
+        // Any failure while the values are gathered, a missing value or
+        // exhausted memory alike, is answered with the usage block.
+        try {
+            for (std::int32_t i = 0; i < recipient_count; ++i)
+                recipients.push_back(table.value_at("-r", static_cast<std::uint32_t>(i)));
+            message = table.value_at("-m", 0);
+            priority = choose_priority(table, lead_bytes);
+        } catch (...) {
+            return usage_stop(out);
+        }
+
+        const std::vector<std::string_view> recipient_views(recipients.begin(), recipients.end());
+        const MessagePacket packet = build_packet(recipient_views, message, priority);
+        if (deliver_packet(platform, packet.data()) == SendOutcome::Sent) {
+            print_line(out, text::SENT);
+            return ExitStatus::Sent;
+        }
+        print_line(out, text::NOT_FOUND);
+        return ExitStatus::NotSent;
+    } catch (const std::bad_alloc&) {
+        // Includes a packet too large for its 32-bit size field.
+        print_line(err, text::OUT_OF_MEMORY);
+        return ExitStatus::Fatal;
+    }
+}
+
+} // namespace ravlet

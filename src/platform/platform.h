@@ -1,0 +1,49 @@
+// What the tool needs of the operating system, one implementation per
+// platform (platform-win32.cc, platform-posix.cc), picked by the build.
+#pragma once
+
+#include "cli/mbcs_compare.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace ravlet {
+
+inline constexpr std::uint32_t WM_COPYDATA_MESSAGE = 0x004A;
+
+// The record that travels with WM_COPYDATA.
+struct CopyData {
+    std::uintptr_t dw_data = 0;
+    std::uint32_t cb_data = 0;
+    const void* lp_data = nullptr;
+};
+
+// A top-level window found by its title. The value is the platform's own
+// handle; the window is not ours and is never closed through it.
+struct WindowRef {
+    std::uintptr_t handle = 0;
+};
+
+enum class HandOver {
+    Delivered,  // the window procedure has handled the message
+    WindowGone, // the window went away before it handled the message
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // The application framework's start-up; false when it fails.
+    virtual bool init_framework() = 0;
+    // The lead bytes of the process's ANSI code page.
+    virtual LeadBytes lead_bytes() = 0;
+    // A top-level window with this title, if there is one.
+    virtual std::optional<WindowRef> find_window(const char* title) = 0;
+    // Sends WM_COPYDATA with wParam 0 and returns once the window has handled it.
+    virtual HandOver send_copy_data(WindowRef window, const CopyData& record) = 0;
+};
+
+// The implementation for the platform this build targets.
+Platform& native_platform();
+
+} // namespace ravlet

@@ -1,0 +1,68 @@
+// The POSIX stand-in for a desktop's top-level windows, shared by the tool
+// and the stand-in messenger. See docs/posix-window-messaging.md.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace ravlet {
+
+// A file descriptor we own, closed when dropped.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd)
+        : fd_(fd)
+    {
+    }
+    UniqueFd(UniqueFd&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1))
+    {
+    }
+    UniqueFd& operator=(UniqueFd&& other) noexcept
+    {
+        if (this != &other)
+            reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    ~UniqueFd() { reset(); }
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1);
+
+private:
+    int fd_ = -1;
+};
+
+inline constexpr std::size_t COPYDATA_FRAME_HEADER_SIZE = 24;
+inline constexpr std::size_t COPYDATA_REPLY_SIZE = 8;
+
+// The 24-byte frame header: u32 message, u32 cbData, u64 wParam, u64 dwData.
+std::array<std::uint8_t, COPYDATA_FRAME_HEADER_SIZE> encode_copydata_header(std::uint32_t message,
+                                                                           std::uint32_t cb_data,
+                                                                           std::uint64_t w_param,
+                                                                           std::uint64_t dw_data);
+
+// $XDG_RUNTIME_DIR/wm-copydata when XDG_RUNTIME_DIR is absolute, otherwise
+// /tmp/wm-copydata-<euid>.
+std::string desktop_directory();
+
+// Why a desktop directory cannot be used, or nothing when it can: it must be
+// a real directory (not a symbolic link), owned by the effective user, with
+// no permission bits for group or others.
+std::optional<std::string> desktop_directory_problem(const std::string& path);
+
+// D/T for a title that can name a window; nothing for an empty title, "." or
+// "..", one with a '/', or one too long for a socket address.
+std::optional<std::string> window_socket_path(const std::string& desktop, const char* title);
+
+// Connects to the window titled `title`, and checks that the peer runs as the
+// effective user. An invalid descriptor when there is no such window.
+UniqueFd connect_to_window(const char* title);
+
+} // namespace ravlet
