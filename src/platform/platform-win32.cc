@@ -5,7 +5,9 @@
 
 // Arguments reach the tool as typed: the C run time must not expand
 // wildcards, whatever the toolchain's default.
-extern "C" int _dowildcard = 0;
+extern "C" {
+int _dowildcard = 0;
+}
 
 namespace ravlet {
 namespace {

@@ -1,0 +1,29 @@
+# The two commands a new machine needs: `make check` and `make demo`.
+# Both install what is missing first (Debian packages, as root).
+
+.PHONY: check demo native windows deps deps-native clean
+
+check: deps
+	cmake --workflow --preset native
+	cmake --workflow --preset windows-x86
+
+demo: deps-native
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native --target ravlet >/dev/null
+	@echo '$$ ravlet -r ann bob -m "Lunch is ready" -p high'
+	@./build/native/ravlet -r ann bob -m "Lunch is ready" -p high; echo "(exit status $$?)"
+
+native: deps-native
+	cmake --workflow --preset native
+
+windows: deps
+	cmake --workflow --preset windows-x86
+
+deps:
+	@bash scripts/install-deps.sh
+
+deps-native:
+	@bash scripts/install-deps.sh native
+
+clean:
+	rm -rf build

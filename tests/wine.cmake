@@ -1,0 +1,18 @@
+# Windows tests: run under Wine in one session per test run (a CTest fixture),
+# plus checks of the built executable that run on the build machine.
+set(RAVLET_WINE_SESSION ${PROJECT_SOURCE_DIR}/cmake/wine/session.sh)
+add_test(NAME wine_session_start COMMAND sh ${RAVLET_WINE_SESSION} start ${RAVLET_WINE_STATE})
+add_test(NAME wine_session_stop COMMAND sh ${RAVLET_WINE_SESSION} stop ${RAVLET_WINE_STATE})
+set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
+set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# Owns windows titled "Corvane.NET", so it runs alone among such tests.
+ravlet_add_test(win32_platform_tests
+    SOURCES win32_platform_test.cc
+    LIBRARIES ravlet_platform
+    PROPERTIES RESOURCE_LOCK corvane_window)
+add_dependencies(win32_platform_tests ravlet)
+
+find_program(RAVLET_OBJDUMP NAMES i686-w64-mingw32-objdump objdump REQUIRED)
+add_test(NAME ravlet_exe_is_self_contained
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${RAVLET_OBJDUMP} $<TARGET_FILE:ravlet>)
