@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 
 namespace ravlet {
@@ -49,6 +50,12 @@ public:
     {
         // A console whose reader has gone must not end the run by a signal.
         std::signal(SIGPIPE, SIG_IGN);
+        // A closed standard stream would hand its number to the window
+        // socket, and console output would then go to the messenger.
+        for (int fd = 0; fd <= 2; ++fd) {
+            if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+                ::open("/dev/null", O_RDWR);
+        }
         return true;
     }
 
