@@ -75,3 +75,97 @@ TEST(BuildPacket, RefusesTotalSizeBeyond32Bits)
 
 } // namespace
 } // namespace ravlet
+
+namespace ravlet {
+namespace {
+
+// Decodes from a heap copy of exactly `bytes`, so a sanitizer sees any read
+// past the end.
+DecodeResult decode_copy(std::span<const std::uint8_t> bytes)
+{
+    const std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
+    return decode_packet(copy.data(), copy.size());
+}
+
+std::vector<std::uint8_t> rebuild(const DecodedPacket& decoded)
+{
+    const std::vector<std::string_view> recipients(decoded.recipients.begin(), decoded.recipients.end());
+    const MessagePacket packet = build_packet(recipients, decoded.text, decoded.priority);
+    return {packet.data(), packet.data() + packet.size()};
+}
+
+TEST(DecodePacket, InvertsBuildPacket)
+{
+    const std::vector<DecodedPacket> messages = {
+        {Priority::Normal, {"ann", "bob"}, "hi"},
+        {Priority::Low, {""}, ""},
+        {Priority::High, {"ann", "", "ann"}, "text with\ttab and \xFF bytes"},
+        {Priority::Normal, std::vector<std::string>(300, "r"), std::string(70000, 'x')},
+    };
+    for (const DecodedPacket& message : messages) {
+        const std::vector<std::uint8_t> bytes = rebuild(message);
+        const DecodeResult result = decode_copy(bytes);
+        ASSERT_TRUE(result.ok()) << describe(result.error);
+        EXPECT_EQ(result.packet, message);
+    }
+}
+
+TEST(DecodePacket, NamesWhatIsWrong)
+{
+    auto with = [](std::vector<std::uint8_t> bytes, std::size_t offset, std::uint8_t value) {
+        bytes[offset] = value;
+        return bytes;
+    };
+    const std::vector<std::uint8_t> good = rebuild({Priority::Normal, {"ann"}, "hi"}); // 23 bytes
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        PacketError error;
+    };
+    const Case cases[] = {
+        {{}, PacketError::TooShort},
+        {{good.begin(), good.begin() + 15}, PacketError::TooShort},
+        {with(good, 3, '2'), PacketError::BadMagic},
+        {with(good, 8, 17), PacketError::BadHeaderSize},
+        {with(good, 11, 1), PacketError::BadHeaderSize},
+        {with(good, 12, 22), PacketError::SizeMismatch},
+        {{good.begin(), good.end() - 1}, PacketError::SizeMismatch},
+        {with(good, 4, 3), PacketError::BadPriority},
+        {with(good, 7, 0x80), PacketError::BadPriority},
+        {with(good, 22, 'x'), PacketError::NotTerminated},
+        {with(good, 19, 'x'), PacketError::TooFewStrings},
+        {{0x43, 0x56, 0x33, 0x31, 1, 0, 0, 0, 16, 0, 0, 0, 16, 0, 0, 0}, PacketError::TooFewStrings},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(test::to_hex(c.bytes));
+        EXPECT_EQ(decode_copy(c.bytes).error, c.error);
+    }
+    EXPECT_EQ(decode_packet(nullptr, 0).error, PacketError::TooShort);
+}
+
+// Every truncation and every single-byte change of a valid packet is either
+// rejected, or read as a message that builds back into exactly those bytes.
+TEST(DecodePacket, DamagedPacketsAreRejectedOrReadExactly)
+{
+    const std::vector<std::uint8_t> good = rebuild({Priority::High, {"ann", "", "bob"}, "hi"});
+    auto check = [](const std::vector<std::uint8_t>& bytes) {
+        const DecodeResult result = decode_copy(bytes);
+        if (result.ok()) {
+            EXPECT_EQ(rebuild(result.packet), bytes) << test::to_hex(bytes);
+        }
+    };
+    for (std::size_t length = 0; length < good.size(); ++length)
+        check({good.begin(), good.begin() + static_cast<std::ptrdiff_t>(length)});
+    std::size_t accepted = 0;
+    for (std::size_t offset = 0; offset < good.size(); ++offset) {
+        for (unsigned value = 0; value < 256; ++value) {
+            std::vector<std::uint8_t> bytes = good;
+            bytes[offset] = static_cast<std::uint8_t>(value);
+            check(bytes);
+            accepted += decode_copy(bytes).ok() ? 1u : 0u;
+        }
+    }
+    EXPECT_GT(accepted, good.size()); // the changed strings and priorities that stay valid
+}
+
+} // namespace
+} // namespace ravlet

@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ravlet {
 
@@ -44,6 +46,37 @@ private:
 // std::bad_array_new_length when total_size would not fit in 32 bits.
 MessagePacket build_packet(std::span<const std::string_view> recipients, std::string_view text,
                            Priority priority);
+
+// What a packet carries, as a receiver reads it back.
+struct DecodedPacket {
+    Priority priority = Priority::Normal;
+    std::vector<std::string> recipients;
+    std::string text;
+    bool operator==(const DecodedPacket&) const = default;
+};
+
+enum class PacketError {
+    None,
+    TooShort,          // shorter than the 16-byte header
+    BadMagic,          // does not start with "CV31"
+    BadHeaderSize,     // header_size is not 16
+    SizeMismatch,      // total_size is not the length given
+    BadPriority,       // above 2, or upper bits set
+    NotTerminated,     // the last byte is not zero
+    TooFewStrings,     // fewer than a recipient and a text
+};
+
+struct DecodeResult {
+    PacketError error = PacketError::None;
+    DecodedPacket packet; // meaningful when error is None
+    bool ok() const { return error == PacketError::None; }
+};
+
+// Reads a packet of `length` bytes, and nothing outside them.
+DecodeResult decode_packet(const std::uint8_t* bytes, std::size_t length);
+
+// A short description of a decoding error, for messages.
+std::string_view describe(PacketError error);
 
 // Reads the little-endian u32 at `offset`; the caller guarantees 4 bytes there.
 std::uint32_t read_u32_le(const std::uint8_t* bytes, std::size_t offset);

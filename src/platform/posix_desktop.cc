@@ -1,4 +1,5 @@
 #include "platform/posix_desktop.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -33,6 +34,26 @@ std::array<std::uint8_t, COPYDATA_FRAME_HEADER_SIZE> encode_copydata_header(std:
     put(8, w_param, 8);
     put(16, dw_data, 8);
     return header;
+}
+
+CopyDataHeader decode_copydata_header(const std::array<std::uint8_t, COPYDATA_FRAME_HEADER_SIZE>& bytes)
+{
+    auto get = [&bytes](std::size_t offset, std::size_t width) {
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < width; ++i)
+            value |= std::uint64_t{bytes[offset + i]} << (8 * i);
+        return value;
+    };
+    return {static_cast<std::uint32_t>(get(0, 4)), static_cast<std::uint32_t>(get(4, 4)), get(8, 8), get(16, 8)};
+}
+
+std::optional<std::string> copydata_header_problem(const CopyDataHeader& header)
+{
+    if (header.message != WM_COPYDATA_MESSAGE)
+        return "message " + std::to_string(header.message) + " is not WM_COPYDATA (74)";
+    if (header.cb_data > MAX_COPYDATA_SIZE)
+        return "cbData " + std::to_string(header.cb_data) + " is over the 64 MiB limit";
+    return std::nullopt;
 }
 
 std::string desktop_directory()

@@ -48,6 +48,20 @@ std::array<std::uint8_t, COPYDATA_FRAME_HEADER_SIZE> encode_copydata_header(std:
                                                                            std::uint64_t w_param,
                                                                            std::uint64_t dw_data);
 
+inline constexpr std::uint32_t MAX_COPYDATA_SIZE = 64u << 20; // what a receiver accepts
+
+struct CopyDataHeader {
+    std::uint32_t message = 0;
+    std::uint32_t cb_data = 0;
+    std::uint64_t w_param = 0;
+    std::uint64_t dw_data = 0;
+};
+
+CopyDataHeader decode_copydata_header(const std::array<std::uint8_t, COPYDATA_FRAME_HEADER_SIZE>& bytes);
+
+// Why a receiver refuses a frame with this header, or nothing when it takes it.
+std::optional<std::string> copydata_header_problem(const CopyDataHeader& header);
+
 // $XDG_RUNTIME_DIR/wm-copydata when XDG_RUNTIME_DIR is absolute, otherwise
 // /tmp/wm-copydata-<euid>.
 std::string desktop_directory();
