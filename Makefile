@@ -9,9 +9,8 @@ check: deps
 
 demo: deps-native
 	@cmake --preset native >/dev/null
-	@cmake --build --preset native --target ravlet >/dev/null
-	@echo '$$ ravlet -r ann bob -m "Lunch is ready" -p high'
-	@./build/native/ravlet -r ann bob -m "Lunch is ready" -p high; echo "(exit status $$?)"
+	@cmake --build --preset native --target ravlet ravlet-listen >/dev/null
+	@bash scripts/demo.sh build/native
 
 native: deps-native
 	cmake --workflow --preset native

@@ -1,0 +1,316 @@
+// The built ravlet against the built ravlet-listen, as real processes, each
+// test in a desktop directory of its own.
+#include "packet/message_packet.h"
+#include "platform/posix_desktop.h"
+#include "posix_process.h"
+#include "ravlet_version.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace ravlet {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ChildProcess;
+using test::Finished;
+using Clock = std::chrono::steady_clock;
+using namespace std::string_literals;
+
+const std::string BANNER = "ravlet " RAVLET_VERSION "\n"
+                           "Hands one message to the running Corvane NET messenger.\n"
+                           " \n";
+const std::string SENT = BANNER + "Message has been sent.\n";
+const std::string NOT_FOUND = BANNER + "Corvane not found.\n";
+const std::string READY = "is listening";
+
+class EndToEnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/ravlet-e2e-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        runtime_dir_ = pattern;
+        ::setenv("XDG_RUNTIME_DIR", runtime_dir_.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("XDG_RUNTIME_DIR");
+        std::error_code ignored;
+        fs::remove_all(runtime_dir_, ignored);
+    }
+
+    static Finished ravlet(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), RAVLET_EXE);
+        return test::run_process(args);
+    }
+    // Starts a listener and waits until its window is there.
+    static std::unique_ptr<ChildProcess> listen(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), RAVLET_LISTEN_EXE);
+        auto child = std::make_unique<ChildProcess>(args);
+        EXPECT_TRUE(child->wait_for_err(READY)) << "listener did not start";
+        return child;
+    }
+    std::string socket_path() const { return runtime_dir_ + "/wm-copydata/Corvane.NET"; }
+
+    // Connects to the listener's socket as a raw client.
+    UniqueFd connect_raw() const
+    {
+        UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socket_path().c_str(), sizeof address.sun_path - 1);
+        EXPECT_EQ(::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        return fd;
+    }
+
+    std::string runtime_dir_;
+};
+
+TEST_F(EndToEnd, MessagesArriveAsSent)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string line; // what the listener prints
+    };
+    const std::vector<Case> cases = {
+        {{"-r", "ann", "-m", "hi"}, "priority=normal to=\"ann\" text=\"hi\""},
+        {{"-m", "hi", "-r", "ann", "bob"}, "priority=normal to=\"ann\",\"bob\" text=\"hi\""},
+        {{"-r", "ann", "bob", "-m", "hi", "there"}, "priority=normal to=\"ann\",\"bob\" text=\"hi\""},
+        {{"-r", "Ann Lee", "-m", "hi there", "-p", "HIGH"}, "priority=high to=\"Ann Lee\" text=\"hi there\""},
+        {{"-p", "low", "high", "-r", "a\"b", "c\\d", "-m", "*"}, "priority=low to=\"a\\\"b\",\"c\\\\d\" text=\"*\""},
+        {{"-r", "ann", "", "-m", ""}, ""}, // usage stop: nothing arrives
+        {{"-r", "ann", "-5", "-m", "\t\xC4\xE4", "-p", "urgent"},
+         "priority=normal to=\"ann\",\"-5\" text=\"\\x09\\xC4\\xE4\""},
+    };
+    auto listener = listen({"--count", "6"});
+    std::string expected_log;
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const Finished r = ravlet(c.args);
+        if (c.line.empty()) {
+            EXPECT_EQ(r.exit_code, 255);
+            EXPECT_TRUE(r.out.starts_with(BANNER + "required argument is missing.\n")) << r.out;
+            continue;
+        }
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.out, SENT);
+        EXPECT_EQ(r.err, "");
+        expected_log += "#" + std::to_string(++number) + " " + c.line + "\n";
+    }
+    const Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 0);
+    EXPECT_EQ(listened.out, expected_log);
+}
+
+TEST_F(EndToEnd, UsageStopAndNotFound)
+{
+    const Finished usage = ravlet({});
+    EXPECT_EQ(usage.exit_code, 255);
+    EXPECT_EQ(usage.out, BANNER +
+                             "required argument is missing.\n \nusage:\n"
+                             "ravlet -r recipient -m \"message\"\n"
+                             "ravlet -r recipient1 recipient2 recipient3 -m \"message\"\n"
+                             "ravlet -r \"recipient name\" recipient2 recipient3 -m \"message\"\n"
+                             "optional: -p priority ( low / normal / high, default is normal )\n"
+                             "please type all switches in lower case to avoid mistakes.\n \n");
+    EXPECT_EQ(usage.err, "");
+
+    const Finished missing = ravlet({"-r", "ann", "-m", "hi"});
+    EXPECT_EQ(missing.exit_code, 255);
+    EXPECT_EQ(missing.out, NOT_FOUND);
+
+    // A listener that has ended leaves nothing behind that could be found.
+    {
+        auto listener = listen({"--count", "1"});
+        EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).exit_code, 0);
+        EXPECT_EQ(listener->finish().exit_code, 0);
+    }
+    EXPECT_FALSE(fs::exists(socket_path()));
+    EXPECT_EQ(ravlet({"-r", "ann", "-m", "hi"}).out, NOT_FOUND);
+}
+
+TEST_F(EndToEnd, ToolWaitsForTheListenersResult)
+{
+    for (const char* reply : {"0", "-1", "7"}) {
+        auto listener = listen({"--count", "1", "--delay-ms", "600", "--reply", reply});
+        const auto start = Clock::now();
+        const Finished r = ravlet({"-r", "ann", "-m", "hi"});
+        const auto waited = Clock::now() - start;
+        EXPECT_EQ(r.exit_code, 0) << "the result " << reply << " is not examined";
+        EXPECT_EQ(r.out, SENT);
+        EXPECT_GE(waited, std::chrono::milliseconds(600));
+        EXPECT_EQ(listener->finish().exit_code, 0);
+    }
+}
+
+TEST_F(EndToEnd, ManyRecipientsAndALongText)
+{
+    std::vector<std::string> args = {"-r"};
+    std::string expected = "#1 priority=normal to=";
+    for (int i = 0; i < 5000; ++i) {
+        args.push_back("r" + std::to_string(i));
+        expected += (i ? ",\"r" : "\"r") + std::to_string(i) + "\"";
+    }
+    const std::string text(100000, 'x');
+    args.insert(args.end(), {"-m", text});
+    expected += " text=\"" + text + "\"\n";
+
+    auto listener = listen({"--count", "1"});
+    const Finished r = ravlet(args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(listener->finish().out, expected);
+}
+
+TEST_F(EndToEnd, ListenerRefusesASecondWindowAndReplacesAStaleSocket)
+{
+    auto first = listen({"--count", "1"});
+    const Finished second = test::run_process({RAVLET_LISTEN_EXE});
+    EXPECT_EQ(second.exit_code, 1);
+    EXPECT_EQ(second.err, "ravlet-listen: a window titled \"Corvane.NET\" is already listening\n");
+    EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).exit_code, 0) << "the first still serves";
+    EXPECT_EQ(first->finish().exit_code, 0);
+
+    {
+        // A socket whose listener has gone.
+        UniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socket_path().c_str(), sizeof address.sun_path - 1);
+        ASSERT_EQ(::bind(stale.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    }
+    EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).out, NOT_FOUND);
+    auto replacing = listen({"--count", "1"});
+    EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).exit_code, 0);
+    EXPECT_EQ(replacing->finish().exit_code, 0);
+}
+
+TEST_F(EndToEnd, ListenerRefusesADesktopThatIsNotPrivate)
+{
+    ASSERT_EQ(::mkdir((runtime_dir_ + "/wm-copydata").c_str(), 0755), 0);
+    ::chmod((runtime_dir_ + "/wm-copydata").c_str(), 0755);
+    const Finished r = test::run_process({RAVLET_LISTEN_EXE});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, "ravlet-listen: refusing the desktop directory: " + runtime_dir_ +
+                         "/wm-copydata is open to group or others (want mode 0700)\n");
+}
+
+TEST_F(EndToEnd, BadFramesAndSilentClientsDoNotStopTheListener)
+{
+    auto listener = listen({"--count", "2"});
+    const auto frame = [](std::uint32_t message, std::uint32_t size) {
+        const auto header = encode_copydata_header(message, size, 0, 0);
+        return std::string(header.begin(), header.end());
+    };
+    struct Bad {
+        std::string bytes;
+        std::string error;
+    };
+    const Bad bad[] = {
+        {frame(0x4B, 0), "ravlet-listen: bad frame: message 75 is not WM_COPYDATA (74); connection closed\n"},
+        {frame(0x4A, (64u << 20) + 1),
+         "ravlet-listen: bad frame: cbData 67108865 is over the 64 MiB limit; connection closed\n"},
+        {frame(0x4A, 10) + "abc", "ravlet-listen: truncated frame: 10 data bytes announced; connection closed\n"},
+        {"\x4A\x00", "ravlet-listen: truncated frame header; connection closed\n"},
+    };
+    for (const Bad& b : bad) {
+        UniqueFd client = connect_raw();
+        ASSERT_EQ(::send(client.get(), b.bytes.data(), b.bytes.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(b.bytes.size()));
+        ::shutdown(client.get(), SHUT_WR);
+        char reply[8];
+        EXPECT_EQ(::recv(client.get(), reply, sizeof reply, 0), 0) << "closed without a result";
+        EXPECT_TRUE(listener->wait_for_err(b.error)) << b.error;
+    }
+
+    // A malformed packet in a good frame is a message: reported and counted.
+    const std::string packet = "CV31\x09\0\0\0\x10\0\0\0\x14\0\0\0a\0b\0"s;
+    {
+        UniqueFd client = connect_raw();
+        const std::string bytes = frame(0x4A, static_cast<std::uint32_t>(packet.size())) + packet;
+        ::send(client.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        char reply[8];
+        EXPECT_EQ(::recv(client.get(), reply, sizeof reply, MSG_WAITALL), 8);
+    }
+    EXPECT_TRUE(listener->wait_for_err("ravlet-listen: message #1 is malformed: priority is not 0, 1 or 2 (20 bytes)\n"));
+
+    // A client that connects and says nothing holds the others up only briefly.
+    UniqueFd silent = connect_raw();
+    const auto start = Clock::now();
+    const Finished r = ravlet({"-r", "ann", "-m", "hi"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(listener->wait_for_err("frame not sent in time"));
+
+    const Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 1) << "one message was malformed";
+    EXPECT_EQ(listened.out, "#2 priority=normal to=\"ann\" text=\"hi\"\n");
+}
+
+TEST_F(EndToEnd, SignalsEndTheListenerCleanly)
+{
+    for (int sig : {SIGTERM, SIGINT}) {
+        auto listener = listen({});
+        EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).exit_code, 0);
+        listener->signal(sig);
+        const Finished r = listener->finish();
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_FALSE(fs::exists(socket_path())) << "socket removed";
+    }
+}
+
+TEST_F(EndToEnd, ListenerCommandLine)
+{
+    const Finished help = test::run_process({RAVLET_LISTEN_EXE, "--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: ravlet-listen ")) << help.out;
+
+    struct Bad {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Bad bad[] = {
+        {{"--bogus"}, "ravlet-listen: unknown option '--bogus' (see --help)\n"},
+        {{"--count"}, "ravlet-listen: --count needs a value (see --help)\n"},
+        {{"--count", "0"}, "ravlet-listen: --count needs a whole number of at least 1, not '0'\n"},
+        {{"--reply=x"}, "ravlet-listen: --reply needs a whole number, not 'x'\n"},
+        {{"--delay-ms", "-1"}, "ravlet-listen: --delay-ms needs a whole number of milliseconds, not '-1'\n"},
+        {{"--title="}, "ravlet-listen: --title needs a non-empty title\n"},
+    };
+    for (const Bad& b : bad) {
+        std::vector<std::string> args = b.args;
+        args.insert(args.begin(), RAVLET_LISTEN_EXE);
+        const Finished r = test::run_process(args);
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_EQ(r.err, b.err);
+        EXPECT_EQ(r.out, "");
+    }
+
+    const Finished bad_title = test::run_process({RAVLET_LISTEN_EXE, "--title", "a/b"});
+    EXPECT_EQ(bad_title.exit_code, 1);
+    EXPECT_NE(bad_title.err.find("cannot name a window socket"), std::string::npos) << bad_title.err;
+
+    auto other = listen({"--title", "Other", "--count", "1", "--hex"});
+    EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).out, NOT_FOUND) << "only the title Corvane.NET is looked for";
+    other->signal(SIGTERM);
+    EXPECT_EQ(other->finish().out, "");
+}
+
+} // namespace
+} // namespace ravlet

@@ -1,0 +1,56 @@
+// Child processes for the end-to-end tests: spawned with their standard
+// output and error on pipes, which a thread keeps draining so that a child
+// never blocks on a full pipe, and reaped.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ravlet::test {
+
+struct Finished {
+    int exit_code = -1; // 0-255, or -1 if ended by a signal
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ~ChildProcess(); // kills the child if it still runs
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Reads standard error until it holds `marker`; false on timeout or end.
+    bool wait_for_err(const std::string& marker, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // True while the child has not ended.
+    bool running();
+    void signal(int sig);
+    // Reads both pipes to their end and reaps the child.
+    Finished finish();
+
+    int pid() const { return pid_; }
+
+private:
+    void drain(int out_fd, int err_fd);
+
+    int pid_ = -1;
+    bool reaped_ = false;
+    int wait_status_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool pipes_ended_ = false;
+    std::string out_;
+    std::string err_;
+    std::thread reader_;
+};
+
+// Runs a program to its end.
+Finished run_process(const std::vector<std::string>& argv);
+
+} // namespace ravlet::test
