@@ -2,6 +2,7 @@
 #include "packet/message_packet.h"
 #include "platform/platform.h"
 #include "test_support.h"
+#include "win32_process.h"
 
 #include <gtest/gtest.h>
 
@@ -147,58 +148,12 @@ TEST(Win32Platform, SingleByteCodePageHasNoLeadBytes)
         GTEST_SKIP() << "ANSI code page " << ::GetACP();
 }
 
-struct ProcessResult {
-    DWORD exit_code = 0;
-    std::string out;
-};
-
-// Starts ravlet.exe, found beside this test, with a raw command line, so the
-// C run time's splitting of it is part of what is tested.
-ProcessResult run_ravlet(const std::string& arguments)
-{
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, length);
-    exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "ravlet.exe";
-    std::string command_line = "\"" + exe + "\" " + arguments;
-
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE read_end = nullptr;
-    HANDLE write_end = nullptr;
-    EXPECT_TRUE(::CreatePipe(&read_end, &write_end, &inherit, 0));
-    ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write_end;
-    startup.hStdError = write_end;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process{};
-    ProcessResult result;
-    const BOOL started = ::CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                         nullptr, &startup, &process);
-    ::CloseHandle(write_end);
-    EXPECT_TRUE(started) << "CreateProcessA failed: " << ::GetLastError();
-    if (started) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (::ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
-            result.out.append(buffer, got);
-        ::WaitForSingleObject(process.hProcess, INFINITE);
-        ::GetExitCodeProcess(process.hProcess, &result.exit_code);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
-    ::CloseHandle(read_end);
-    return result;
-}
-
 const std::string BANNER_END = "Hands one message to the running Corvane NET messenger.\r\n \r\n";
 
 TEST(RavletExe, DeliversToTheMessengerWindowWithArgumentsAsTyped)
 {
     TestWindow messenger("Corvane.NET", 0);
-    const ProcessResult r = run_ravlet(R"(-r * "ann lee" a\"b -m "hi there" -p HIGH)");
+    const test::Win32Finished r = test::run_child("ravlet.exe", R"(-r * "ann lee" a\"b -m "hi there" -p HIGH)");
     messenger.close();
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_TRUE(r.out.ends_with(BANNER_END + "Message has been sent.\r\n")) << r.out;
@@ -210,7 +165,7 @@ TEST(RavletExe, DeliversToTheMessengerWindowWithArgumentsAsTyped)
 
 TEST(RavletExe, ReportsAMissingWindowWithMinusOne)
 {
-    const ProcessResult r = run_ravlet("-r ann -m hi");
+    const test::Win32Finished r = test::run_child("ravlet.exe", "-r ann -m hi");
     EXPECT_EQ(r.exit_code, 0xFFFFFFFFu);
     EXPECT_TRUE(r.out.ends_with(BANNER_END + "Corvane not found.\r\n")) << r.out;
 }

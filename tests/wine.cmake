@@ -8,11 +8,19 @@ set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 
 # Owns windows titled "Corvane.NET", so it runs alone among such tests.
 ravlet_add_test(win32_platform_tests
-    SOURCES win32_platform_test.cc
+    SOURCES win32_platform_test.cc win32_process.cc
     LIBRARIES ravlet_platform
     PROPERTIES RESOURCE_LOCK corvane_window)
 add_dependencies(win32_platform_tests ravlet)
 
+ravlet_add_test(e2e_win32_tests
+    SOURCES e2e_win32_test.cc win32_process.cc
+    LIBRARIES ravlet_core
+    PROPERTIES RESOURCE_LOCK corvane_window)
+add_dependencies(e2e_win32_tests ravlet ravlet-listen)
+
 find_program(RAVLET_OBJDUMP NAMES i686-w64-mingw32-objdump objdump REQUIRED)
-add_test(NAME ravlet_exe_is_self_contained
-    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${RAVLET_OBJDUMP} $<TARGET_FILE:ravlet>)
+foreach(exe ravlet ravlet-listen)
+    add_test(NAME ${exe}_exe_is_self_contained
+        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${RAVLET_OBJDUMP} $<TARGET_FILE:${exe}>)
+endforeach()

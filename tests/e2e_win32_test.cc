@@ -1,0 +1,155 @@
+// ravlet.exe against ravlet-listen.exe, as real processes on one desktop.
+#include "ravlet_version.h"
+#include "win32_process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace ravlet {
+namespace {
+
+using test::run_child;
+using test::Win32Child;
+using test::Win32Finished;
+
+const std::string BANNER = "ravlet " RAVLET_VERSION "\r\n"
+                           "Hands one message to the running Corvane NET messenger.\r\n"
+                           " \r\n";
+const std::string SENT = BANNER + "Message has been sent.\r\n";
+const std::string NOT_FOUND = BANNER + "Corvane not found.\r\n";
+const std::string READY = "is listening";
+constexpr DWORD MINUS_ONE = 0xFFFFFFFF;
+
+std::unique_ptr<Win32Child> listen(const std::string& arguments)
+{
+    auto child = std::make_unique<Win32Child>("ravlet-listen.exe", arguments);
+    EXPECT_TRUE(child->wait_for_err(READY)) << "listener did not start";
+    return child;
+}
+
+Win32Finished ravlet(const std::string& arguments)
+{
+    return run_child("ravlet.exe", arguments);
+}
+
+TEST(EndToEndWindows, CommandLinesArriveAsTyped)
+{
+    struct Case {
+        std::string command_line;
+        std::string line; // what the listener prints; empty for a usage stop
+    };
+    const Case cases[] = {
+        {"-r ann -m hi", "priority=normal to=\"ann\" text=\"hi\""},
+        {"-m hi -r ann bob", "priority=normal to=\"ann\",\"bob\" text=\"hi\""},
+        {"-r \"Ann Lee\" -m \"hi there\" -p HIGH", "priority=high to=\"Ann Lee\" text=\"hi there\""},
+        // A backslash before a quote escapes it; elsewhere it stands for itself.
+        {R"(-r a\"b c:\dir\ "d:\x\\" -m *.txt -p low)",
+         R"(priority=low to="a\"b","c:\\dir\\","d:\\x\\" text="*.txt")"},
+        {"-r\tann  \"\" -m \"\" -p", ""},
+        {"-r ann -5 -m \"\t\xC4\" -p urgent", "priority=normal to=\"ann\",\"-5\" text=\"\\x09\\xC4\""},
+    };
+    auto listener = listen("--count 5");
+    std::string expected_log;
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command_line);
+        const Win32Finished r = ravlet(c.command_line);
+        if (c.line.empty()) {
+            EXPECT_EQ(r.exit_code, MINUS_ONE);
+            EXPECT_TRUE(r.out.starts_with(BANNER + "required argument is missing.\r\n")) << r.out;
+            continue;
+        }
+        EXPECT_EQ(r.exit_code, 0u);
+        EXPECT_EQ(r.out, SENT);
+        EXPECT_EQ(r.err, "");
+        expected_log += "#" + std::to_string(++number) + " " + c.line + "\r\n";
+    }
+    const Win32Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 0u);
+    EXPECT_EQ(listened.out, expected_log);
+}
+
+TEST(EndToEndWindows, UsageStopAndNotFound)
+{
+    const Win32Finished usage = ravlet("");
+    EXPECT_EQ(usage.exit_code, MINUS_ONE);
+    EXPECT_EQ(usage.out, BANNER +
+                             "required argument is missing.\r\n \r\nusage:\r\n"
+                             "ravlet -r recipient -m \"message\"\r\n"
+                             "ravlet -r recipient1 recipient2 recipient3 -m \"message\"\r\n"
+                             "ravlet -r \"recipient name\" recipient2 recipient3 -m \"message\"\r\n"
+                             "optional: -p priority ( low / normal / high, default is normal )\r\n"
+                             "please type all switches in lower case to avoid mistakes.\r\n \r\n");
+    const Win32Finished missing = ravlet("-r ann -m hi");
+    EXPECT_EQ(missing.exit_code, MINUS_ONE);
+    EXPECT_EQ(missing.out, NOT_FOUND);
+}
+
+TEST(EndToEndWindows, ToolWaitsForTheListenersResult)
+{
+    auto listener = listen("--count 1 --delay-ms 600 --reply 0");
+    const ULONGLONG start = ::GetTickCount64();
+    const Win32Finished r = ravlet("-r ann -m hi");
+    EXPECT_GE(::GetTickCount64() - start, 590u);
+    EXPECT_EQ(r.exit_code, 0u) << "the result 0 is not examined";
+    EXPECT_EQ(r.out, SENT);
+    EXPECT_EQ(listener->finish().exit_code, 0u);
+}
+
+TEST(EndToEndWindows, ManyRecipientsAndALongText)
+{
+    std::string command_line = "-r";
+    std::string expected = "#1 priority=normal to=";
+    for (int i = 0; i < 2000; ++i) {
+        command_line += " r" + std::to_string(i);
+        expected += (i ? ",\"r" : "\"r") + std::to_string(i) + "\"";
+    }
+    const std::string text(12000, 'x');
+    command_line += " -m " + text;
+    expected += " text=\"" + text + "\"\r\n";
+
+    auto listener = listen("--count 1");
+    EXPECT_EQ(ravlet(command_line).exit_code, 0u);
+    EXPECT_EQ(listener->finish().out, expected);
+}
+
+TEST(EndToEndWindows, ListenerOwnsItsTitleUntilItsWindowCloses)
+{
+    auto listener = listen("");
+    const Win32Finished second = run_child("ravlet-listen.exe", "");
+    EXPECT_EQ(second.exit_code, 1u);
+    EXPECT_EQ(second.err, "ravlet-listen: a window titled \"Corvane.NET\" already exists\r\n");
+
+    EXPECT_EQ(ravlet("-r a -m b").exit_code, 0u);
+    const HWND window = ::FindWindowA(nullptr, "Corvane.NET");
+    ASSERT_NE(window, nullptr);
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    const Win32Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 0u);
+    EXPECT_EQ(listened.out, "#1 priority=normal to=\"a\" text=\"b\"\r\n");
+    EXPECT_EQ(ravlet("-r a -m b").out, NOT_FOUND);
+}
+
+TEST(EndToEndWindows, ListenerCommandLine)
+{
+    const Win32Finished help = run_child("ravlet-listen.exe", "--help");
+    EXPECT_EQ(help.exit_code, 0u);
+    EXPECT_TRUE(help.out.starts_with("usage: ravlet-listen ")) << help.out;
+    const Win32Finished bad = run_child("ravlet-listen.exe", "--bogus");
+    EXPECT_EQ(bad.exit_code, 2u);
+    EXPECT_EQ(bad.err, "ravlet-listen: unknown option '--bogus' (see --help)\r\n");
+
+    auto other = listen("--title \"Other window\" --count 1 --hex");
+    EXPECT_EQ(ravlet("-r a -m b").out, NOT_FOUND) << "only the title Corvane.NET is looked for";
+    const HWND window = ::FindWindowA(nullptr, "Other window");
+    ASSERT_NE(window, nullptr);
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(other->finish().exit_code, 0u);
+}
+
+} // namespace
+} // namespace ravlet

@@ -1,0 +1,49 @@
+// Child processes for the Windows tests: started by CreateProcessA from a
+// raw command line, so the C run time's splitting of it is part of what is
+// tested, with standard output and error drained by threads.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace ravlet::test {
+
+struct Win32Finished {
+    DWORD exit_code = 0;
+    std::string out;
+    std::string err;
+};
+
+class Win32Child {
+public:
+    // Starts `exe_name`, found beside the running test, with `arguments`
+    // appended to its quoted path.
+    Win32Child(const std::string& exe_name, const std::string& arguments);
+    ~Win32Child(); // ends the child if it still runs
+    Win32Child(const Win32Child&) = delete;
+    Win32Child& operator=(const Win32Child&) = delete;
+
+    bool wait_for_err(const std::string& marker, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    Win32Finished finish();
+
+private:
+    void drain(HANDLE pipe, std::string& text);
+
+    PROCESS_INFORMATION process_{};
+    bool finished_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string out_;
+    std::string err_;
+    std::thread out_reader_;
+    std::thread err_reader_;
+};
+
+Win32Finished run_child(const std::string& exe_name, const std::string& arguments);
+
+} // namespace ravlet::test
