@@ -5,6 +5,7 @@
 
 check: deps
 	cmake --workflow --preset native
+	cmake --workflow --preset native-asan
 	cmake --workflow --preset windows-x86
 
 demo: deps-native
