@@ -24,3 +24,8 @@ foreach(exe ravlet ravlet-listen)
     add_test(NAME ${exe}_exe_is_self_contained
         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${RAVLET_OBJDUMP} $<TARGET_FILE:${exe}>)
 endforeach()
+
+ravlet_add_test(win32_resources_tests
+    SOURCES win32_resources_test.cc
+    LIBRARIES ravlet_core version)
+add_dependencies(win32_resources_tests ravlet ravlet-listen)
