@@ -6,7 +6,7 @@
 set -euo pipefail
 scope=${1:-all}
 
-want_native=(cmake g++ make libgtest-dev)
+want_native=(cmake g++ make libgtest-dev groff-base man-db)
 want_windows=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb)
 
 missing=()

@@ -19,13 +19,20 @@ ravlet_add_test(e2e_win32_tests
     PROPERTIES RESOURCE_LOCK corvane_window)
 add_dependencies(e2e_win32_tests ravlet ravlet-listen)
 
-find_program(RAVLET_OBJDUMP NAMES i686-w64-mingw32-objdump objdump REQUIRED)
 foreach(exe ravlet ravlet-listen)
     add_test(NAME ${exe}_exe_is_self_contained
-        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${RAVLET_OBJDUMP} $<TARGET_FILE:${exe}>)
+        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:${exe}>)
 endforeach()
 
 ravlet_add_test(win32_resources_tests
     SOURCES win32_resources_test.cc
     LIBRARIES ravlet_core version)
 add_dependencies(win32_resources_tests ravlet ravlet-listen)
+
+add_test(NAME package_listing
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_package.sh ${CMAKE_BINARY_DIR}
+        ravlet-${PROJECT_VERSION}-win32.zip
+        ravlet-${PROJECT_VERSION}-win32/ravlet.exe
+        ravlet-${PROJECT_VERSION}-win32/ravlet-listen.exe
+        ravlet-${PROJECT_VERSION}-win32/README.md
+        ravlet-${PROJECT_VERSION}-win32/posix-window-messaging.md)
