@@ -1,17 +1,27 @@
 # The two commands a new machine needs: `make check` and `make demo`.
 # Both install what is missing first (Debian packages, as root).
 
-.PHONY: check demo package native windows deps deps-native clean
+.PHONY: check demo package fuzz native windows deps deps-native clean
+
+FUZZ_SECONDS ?= 300
 
 check: deps
 	cmake --workflow --preset native
 	cmake --workflow --preset native-asan
+	cmake --workflow --preset fuzz
 	cmake --workflow --preset windows-x86
 
 demo: deps-native
 	@cmake --preset native >/dev/null
 	@cmake --build --preset native --target ravlet ravlet-listen >/dev/null
 	@bash scripts/demo.sh build/native
+
+# Runs each fuzzer for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=3600); what they
+# find is left in build/fuzz/fuzz/ (crash-*, and new inputs in corpus/).
+fuzz: deps
+	cmake --preset fuzz -DRAVLET_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
+	cmake --build --preset fuzz
+	ctest --preset fuzz
 
 # ravlet-VERSION-Linux.tar.gz and ravlet-VERSION-win32.zip, in build/*/packages/.
 package: deps

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian machine, and only what is missing.
 # Safe to run again: each package is checked first, and apt is not touched when all are present.
-#   install-deps.sh          everything: the native build and the Windows build with its Wine tests
+#   install-deps.sh          everything: native, fuzzing (clang), and the Windows build with its Wine tests
 #   install-deps.sh native   only what the native build and its tests need
 set -euo pipefail
 scope=${1:-all}
 
 want_native=(cmake g++ make libgtest-dev groff-base man-db)
+want_fuzz=(clang libclang-rt-14-dev)
 want_windows=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb)
 
 missing=()
@@ -16,7 +17,7 @@ is_installed() {
 
 need_i386=0
 wanted=("${want_native[@]}")
-[ "$scope" = native ] || wanted+=("${want_windows[@]}")
+[ "$scope" = native ] || wanted+=("${want_windows[@]}" "${want_fuzz[@]}")
 for pkg in "${wanted[@]}"; do
     if ! is_installed "$pkg"; then
         missing+=("$pkg")

@@ -1,6 +1,7 @@
 #include "platform/posix_desktop.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +55,47 @@ std::optional<std::string> copydata_header_problem(const CopyDataHeader& header)
     if (header.cb_data > MAX_COPYDATA_SIZE)
         return "cbData " + std::to_string(header.cb_data) + " is over the 64 MiB limit";
     return std::nullopt;
+}
+
+std::size_t CopyDataFrameReader::feed(std::span<const std::uint8_t> bytes)
+{
+    std::size_t taken = 0;
+    if (status_ == Status::NeedMore && received_ < COPYDATA_FRAME_HEADER_SIZE) {
+        taken = std::min(bytes.size(), COPYDATA_FRAME_HEADER_SIZE - received_);
+        std::copy_n(bytes.begin(), taken, header_bytes_.begin() + static_cast<std::ptrdiff_t>(received_));
+        received_ += taken;
+        if (received_ == COPYDATA_FRAME_HEADER_SIZE) {
+            header_ = decode_copydata_header(header_bytes_);
+            if (std::optional<std::string> refusal = copydata_header_problem(header_)) {
+                refusal_ = std::move(*refusal);
+                status_ = Status::Refused;
+                return taken;
+            }
+            data_.reserve(std::min<std::size_t>(header_.cb_data, 1u << 20));
+        }
+    }
+    if (status_ == Status::NeedMore && received_ >= COPYDATA_FRAME_HEADER_SIZE) {
+        const std::size_t wanted = header_.cb_data - data_.size();
+        const std::size_t more = std::min(bytes.size() - taken, wanted);
+        data_.insert(data_.end(), bytes.begin() + static_cast<std::ptrdiff_t>(taken),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(taken + more));
+        taken += more;
+        received_ += more;
+        if (data_.size() == header_.cb_data)
+            status_ = Status::Complete;
+    }
+    return taken;
+}
+
+std::string CopyDataFrameReader::problem() const
+{
+    if (status_ == Status::Refused)
+        return "bad frame: " + refusal_;
+    if (received_ < COPYDATA_FRAME_HEADER_SIZE)
+        return "truncated frame header";
+    if (status_ == Status::NeedMore)
+        return "truncated frame: " + std::to_string(header_.cb_data) + " data bytes announced";
+    return {};
 }
 
 std::string desktop_directory()

@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace ravlet {
 
@@ -61,6 +63,34 @@ CopyDataHeader decode_copydata_header(const std::array<std::uint8_t, COPYDATA_FR
 
 // Why a receiver refuses a frame with this header, or nothing when it takes it.
 std::optional<std::string> copydata_header_problem(const CopyDataHeader& header);
+
+// Assembles one WM_COPYDATA frame from the bytes of a connection, in
+// whatever pieces they arrive. Memory grows with the bytes received, not with
+// the size a header announces.
+class CopyDataFrameReader {
+public:
+    enum class Status { NeedMore, Complete, Refused };
+
+    // Takes bytes up to the end of the frame, or none once it is refused;
+    // returns how many it took.
+    std::size_t feed(std::span<const std::uint8_t> bytes);
+
+    Status status() const { return status_; }
+    bool nothing_received() const { return received_ == 0; }
+    bool header_complete() const { return received_ >= COPYDATA_FRAME_HEADER_SIZE; }
+    const CopyDataHeader& header() const { return header_; }
+    std::span<const std::uint8_t> data() const { return data_; }
+    // Why the frame was refused, or, when the stream ends early, what is missing.
+    std::string problem() const;
+
+private:
+    Status status_ = Status::NeedMore;
+    std::size_t received_ = 0;
+    std::array<std::uint8_t, COPYDATA_FRAME_HEADER_SIZE> header_bytes_{};
+    CopyDataHeader header_;
+    std::string refusal_;
+    std::vector<std::uint8_t> data_;
+};
 
 // $XDG_RUNTIME_DIR/wm-copydata when XDG_RUNTIME_DIR is absolute, otherwise
 // /tmp/wm-copydata-<euid>.

@@ -23,6 +23,7 @@ namespace {
 // How long one sender may take to deliver its frame before it is dropped, so
 // that a sender that connects and stalls cannot hold the others up for long.
 constexpr std::chrono::milliseconds FRAME_DEADLINE{3000};
+constexpr std::chrono::milliseconds DATA_DEADLINE{10000};
 
 volatile std::sig_atomic_t stop_requested = 0;
 
@@ -81,32 +82,6 @@ private:
 
 using Clock = std::chrono::steady_clock;
 
-enum class ReadResult { Complete, Empty, Truncated, TimedOut, Stopped };
-
-// Reads exactly `size` bytes before `deadline`.
-ReadResult read_before(const StopSignals& signals, int fd, std::uint8_t* bytes, std::size_t size,
-                       Clock::time_point deadline)
-{
-    std::size_t got = 0;
-    while (got < size) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return ReadResult::TimedOut;
-        if (!signals.wait(fd, POLLIN, static_cast<int>(left))) {
-            if (stop_requested)
-                return ReadResult::Stopped;
-            continue; // timed out or interrupted: the deadline decides
-        }
-        const ssize_t n = ::recv(fd, bytes + got, size - got, 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return got == 0 ? ReadResult::Empty : ReadResult::Truncated;
-        got += static_cast<std::size_t>(n);
-    }
-    return ReadResult::Complete;
-}
-
 void report(OutputStream& err, const std::string& text)
 {
     print_line(err, "ravlet-listen: " + text);
@@ -116,31 +91,43 @@ void report(OutputStream& err, const std::string& text)
 void serve_connection(const StopSignals& signals, int fd, const WindowServerOptions& options,
                       CopyDataHandler& handler, OutputStream& err)
 {
-    const Clock::time_point deadline = Clock::now() + FRAME_DEADLINE;
-    std::array<std::uint8_t, COPYDATA_FRAME_HEADER_SIZE> header_bytes{};
-    ReadResult read = read_before(signals, fd, header_bytes.data(), header_bytes.size(), deadline);
-    if (read == ReadResult::Empty || read == ReadResult::Stopped)
-        return; // a sender that only looked for the window, or we are ending
-    if (read != ReadResult::Complete) {
-        report(err, read == ReadResult::TimedOut ? "frame not sent in time; connection closed"
-                                                 : "truncated frame header; connection closed");
-        return;
+    // The header must come quickly; a frame that has announced itself gets
+    // longer for its data.
+    Clock::time_point deadline = Clock::now() + FRAME_DEADLINE;
+    bool header_seen = false;
+    CopyDataFrameReader frame;
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    while (frame.status() == CopyDataFrameReader::Status::NeedMore) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            report(err, "frame not sent in time; connection closed");
+            return;
+        }
+        if (!signals.wait(fd, POLLIN, static_cast<int>(left))) {
+            if (stop_requested)
+                return;
+            continue;
+        }
+        const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            if (!frame.nothing_received()) // silence is a sender that only looked for the window
+                report(err, frame.problem() + "; connection closed");
+            return;
+        }
+        frame.feed({buffer.data(), static_cast<std::size_t>(n)});
+        if (!header_seen && frame.header_complete()) {
+            header_seen = true;
+            deadline += DATA_DEADLINE;
+        }
     }
-    const CopyDataHeader header = decode_copydata_header(header_bytes);
-    if (const std::optional<std::string> problem = copydata_header_problem(header)) {
-        report(err, "bad frame: " + *problem + "; connection closed");
-        return;
-    }
-    std::vector<std::uint8_t> data(header.cb_data);
-    read = read_before(signals, fd, data.data(), data.size(), deadline + std::chrono::seconds(10));
-    if (read == ReadResult::Stopped)
-        return;
-    if (read != ReadResult::Complete) {
-        report(err, "truncated frame: " + std::to_string(header.cb_data) + " data bytes announced; connection closed");
+    if (frame.status() == CopyDataFrameReader::Status::Refused) {
+        report(err, frame.problem() + "; connection closed");
         return;
     }
 
-    const std::int64_t result = handler.on_copy_data(data, header.dw_data);
+    const std::int64_t result = handler.on_copy_data(frame.data(), frame.header().dw_data);
     if (options.reply_delay_ms > 0) {
         signals.wait(-1, 0, static_cast<int>(options.reply_delay_ms));
         if (stop_requested)
