@@ -11,7 +11,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -310,6 +313,159 @@ TEST_F(EndToEnd, ListenerCommandLine)
     EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).out, NOT_FOUND) << "only the title Corvane.NET is looked for";
     other->signal(SIGTERM);
     EXPECT_EQ(other->finish().out, "");
+}
+
+// Faults on the messenger's side and on the console: the tool never crashes,
+// never hangs where it need not, and reports what happened.
+TEST_F(EndToEnd, ListenerKilledWhileHoldingTheMessage)
+{
+    auto listener = listen({"--delay-ms", "60000"});
+    ChildProcess tool({RAVLET_EXE, "-r", "ann", "-m", "hi"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the listener now holds the message
+    const auto start = Clock::now();
+    listener->signal(SIGKILL);
+    const Finished r = tool.finish();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exit_code, 255);
+    EXPECT_EQ(r.out, NOT_FOUND);
+}
+
+TEST_F(EndToEnd, ToolWaitsForASilentListenerUntilItEnds)
+{
+    auto listener = listen({"--delay-ms", "600000"});
+    ChildProcess tool({RAVLET_EXE, "-r", "ann", "-m", "hi"});
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_TRUE(tool.running()) << "the hand-over has no time limit";
+    listener->signal(SIGTERM);
+    const Finished r = tool.finish();
+    EXPECT_EQ(r.exit_code, 255) << "ended without handling the message";
+    EXPECT_EQ(r.out, NOT_FOUND);
+    EXPECT_EQ(listener->finish().exit_code, 0);
+}
+
+TEST_F(EndToEnd, NoDesktopNoWindow)
+{
+    const std::string desktop = runtime_dir_ + "/wm-copydata";
+    struct Case {
+        const char* what;
+        std::function<void()> spoil;
+        std::function<void()> mend;
+    };
+    auto listener = listen({});
+    const Case cases[] = {
+        {"not private", [&] { ::chmod(desktop.c_str(), 0755); }, [&] { ::chmod(desktop.c_str(), 0700); }},
+        {"shut to its owner", [&] { ::chmod(desktop.c_str(), 0000); }, [&] { ::chmod(desktop.c_str(), 0700); }},
+        {"missing", [&] { ::rename(desktop.c_str(), (desktop + ".away").c_str()); },
+         [&] { ::rename((desktop + ".away").c_str(), desktop.c_str()); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.spoil();
+        EXPECT_EQ(ravlet({"-r", "ann", "-m", "hi"}).out, NOT_FOUND);
+        c.mend();
+    }
+    ::setenv("XDG_RUNTIME_DIR", (runtime_dir_ + "/no-such-dir").c_str(), 1);
+    EXPECT_EQ(ravlet({"-r", "ann", "-m", "hi"}).out, NOT_FOUND);
+    ::setenv("XDG_RUNTIME_DIR", runtime_dir_.c_str(), 1);
+
+    listener->signal(SIGTERM);
+    EXPECT_EQ(listener->finish().out, "") << "nothing was sent";
+}
+
+TEST_F(EndToEnd, ConsoleFailuresDoNotChangeTheOutcome)
+{
+    auto listener = listen({"--count", "3"});
+    for (test::Stdout out : {test::Stdout::Closed, test::Stdout::Full, test::Stdout::ReaderGone}) {
+        const Finished r = test::run_process({RAVLET_EXE, "-r", "ann", "-m", "hi"}, out);
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.err, "");
+    }
+    const Finished listened = listener->finish();
+    EXPECT_EQ(listened.out, "#1 priority=normal to=\"ann\" text=\"hi\"\n"
+                            "#2 priority=normal to=\"ann\" text=\"hi\"\n"
+                            "#3 priority=normal to=\"ann\" text=\"hi\"\n");
+}
+
+// Every byte from 0x01 to 0xFF, in a recipient and in the text, arrives as given.
+TEST_F(EndToEnd, EveryByteValueArrives)
+{
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        all += static_cast<char>(b);
+    const std::string x_all = "x" + all;
+    auto listener = listen({"--count", "1", "--hex"});
+    EXPECT_EQ(ravlet({"-r", all, x_all, "-m", all}).exit_code, 0);
+    const std::string_view recipients[] = {all, x_all};
+    const MessagePacket packet = build_packet(recipients, all, Priority::Normal);
+    std::string hex;
+    for (std::uint8_t b : packet.bytes()) {
+        static const char digits[] = "0123456789ABCDEF";
+        hex += ' ';
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+    }
+    const std::string out = listener->finish().out;
+    EXPECT_NE(out.find("\n " + hex + "\n"), std::string::npos) << out.substr(0, 300);
+}
+
+TEST_F(EndToEnd, LargestArgumentAndThousandsOfRecipients)
+{
+    // Linux takes at most 32 pages in one argument, its terminator included.
+    const std::string largest(32 * 4096 - 1, 'y');
+    std::vector<std::string> args = {"-m", largest, "-r"};
+    for (int i = 0; i < 20000; ++i)
+        args.push_back(std::to_string(i));
+    auto listener = listen({"--count", "1"});
+    const Finished r = ravlet(args);
+    EXPECT_EQ(r.exit_code, 0);
+    const std::string out = listener->finish().out;
+    EXPECT_NE(out.find("\"19998\",\"19999\" text=\"" + largest + "\"\n"), std::string::npos);
+}
+
+// Many senders at once: every message arrives exactly once, whole, and
+// none mixed with another, while a sender that says nothing is waiting too.
+TEST_F(EndToEnd, TwoHundredSendersAtOnce)
+{
+    constexpr int SENDERS = 200;
+    auto listener = listen({"--count", std::to_string(SENDERS)});
+    UniqueFd silent = connect_raw();
+    const char* words[] = {"low", "normal", "high"};
+    std::vector<std::unique_ptr<ChildProcess>> tools;
+    std::vector<std::string> expected;
+    for (int i = 0; i < SENDERS; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string text = "message " + n + " " + std::string(static_cast<std::size_t>(i * 37 % 3000), 'a' + static_cast<char>(i % 26));
+        tools.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{
+            RAVLET_EXE, "-r", "user" + n, "team" + n, "-m", text, "-p", words[i % 3]}));
+        expected.push_back("priority=" + std::string(words[i % 3]) + " to=\"user" + n + "\",\"team" + n +
+                           "\" text=\"" + text + "\"");
+    }
+    int sent = 0;
+    for (auto& tool : tools) {
+        const Finished r = tool->finish();
+        sent += (r.exit_code == 0 && r.out == SENT) ? 1 : 0;
+    }
+    EXPECT_EQ(sent, SENDERS);
+    const Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 0);
+
+    // Each line is "#<sequence> <message>"; sequences run 1..200 in order.
+    std::vector<std::string> received;
+    std::size_t at = 0;
+    int sequence = 0;
+    while (at < listened.out.size()) {
+        const std::size_t end = listened.out.find('\n', at);
+        const std::string line = listened.out.substr(at, end - at);
+        const std::string prefix = "#" + std::to_string(++sequence) + " ";
+        EXPECT_TRUE(line.starts_with(prefix)) << line.substr(0, 80);
+        received.push_back(line.substr(prefix.size()));
+        at = end + 1;
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(received.begin(), received.end());
+    EXPECT_EQ(received, expected);
 }
 
 } // namespace

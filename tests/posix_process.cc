@@ -14,7 +14,7 @@ extern char** environ;
 
 namespace ravlet::test {
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv)
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stdout out_mode)
 {
     int out[2];
     int err[2];
@@ -23,7 +23,24 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    int broken[2] = {-1, -1};
+    switch (out_mode) {
+    case Stdout::Pipe:
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        break;
+    case Stdout::Closed:
+        posix_spawn_file_actions_addclose(&actions, 1);
+        break;
+    case Stdout::Full:
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
+        break;
+    case Stdout::ReaderGone:
+        if (::pipe2(broken, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe2 failed");
+        ::close(broken[0]);
+        posix_spawn_file_actions_adddup2(&actions, broken[1], 1);
+        break;
+    }
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     std::vector<char*> args;
     for (const std::string& a : argv)
@@ -31,6 +48,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv)
     args.push_back(nullptr);
     const int rc = ::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (broken[1] >= 0)
+        ::close(broken[1]);
     ::close(out[1]);
     ::close(err[1]);
     if (rc != 0) {
@@ -122,9 +141,9 @@ Finished ChildProcess::finish()
     return finished;
 }
 
-Finished run_process(const std::vector<std::string>& argv)
+Finished run_process(const std::vector<std::string>& argv, Stdout out)
 {
-    ChildProcess child(argv);
+    ChildProcess child(argv, out);
     return child.finish();
 }
 

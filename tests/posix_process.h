@@ -19,9 +19,17 @@ struct Finished {
     std::string err;
 };
 
+// Where a child's standard output goes.
+enum class Stdout {
+    Pipe,       // read by the test
+    Closed,     // no descriptor 1 at all
+    Full,       // /dev/full: every write fails with ENOSPC
+    ReaderGone, // a pipe whose reading end is already closed
+};
+
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::vector<std::string>& argv);
+    explicit ChildProcess(const std::vector<std::string>& argv, Stdout out = Stdout::Pipe);
     ~ChildProcess(); // kills the child if it still runs
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -51,6 +59,6 @@ private:
 };
 
 // Runs a program to its end.
-Finished run_process(const std::vector<std::string>& argv);
+Finished run_process(const std::vector<std::string>& argv, Stdout out = Stdout::Pipe);
 
 } // namespace ravlet::test

@@ -117,6 +117,9 @@ std::optional<std::string> desktop_directory_problem(const std::string& path)
         return path + " is not owned by the current user";
     if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
         return path + " is open to group or others (want mode 0700)";
+    // Checked even though root could pass: a desktop its owner has shut is shut.
+    if ((st.st_mode & S_IRWXU) != S_IRWXU)
+        return path + " is not open to its owner (want mode 0700)";
     return std::nullopt;
 }
 
