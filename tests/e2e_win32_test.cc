@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,7 @@ constexpr DWORD MINUS_ONE = 0xFFFFFFFF;
 std::unique_ptr<Win32Child> listen(const std::string& arguments)
 {
     auto child = std::make_unique<Win32Child>("ravlet-listen.exe", arguments);
-    EXPECT_TRUE(child->wait_for_err(READY)) << "listener did not start";
+    EXPECT_TRUE(child->wait_for_err(READY)) << "listener did not start: " << child->err_so_far();
     return child;
 }
 
@@ -149,6 +151,119 @@ TEST(EndToEndWindows, ListenerCommandLine)
     ASSERT_NE(window, nullptr);
     ::PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(other->finish().exit_code, 0u);
+}
+
+TEST(EndToEndWindows, ListenerKilledWhileHoldingTheMessage)
+{
+    auto listener = listen("--delay-ms 60000");
+    Win32Child tool("ravlet.exe", "-r ann -m hi");
+    ::Sleep(500); // the listener now holds the message
+    EXPECT_TRUE(tool.running());
+    const ULONGLONG start = ::GetTickCount64();
+    listener->terminate();
+    const Win32Finished r = tool.finish();
+    EXPECT_LT(::GetTickCount64() - start, 5000u);
+    EXPECT_EQ(r.exit_code, MINUS_ONE);
+    EXPECT_EQ(r.out, NOT_FOUND);
+}
+
+// Every byte from 0x01 to 0xFF that a command line in this code page can
+// carry arrives as given.
+TEST(EndToEndWindows, EveryByteValueArrives)
+{
+    if (::GetACP() != 1252)
+        GTEST_SKIP() << "written for code page 1252, not " << ::GetACP();
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        all += static_cast<char>(b);
+    std::string quoted = "\"";
+    for (char c : all)
+        quoted += (c == '"') ? std::string("\\\"") : std::string(1, c);
+    quoted += '"';
+
+    auto listener = listen("--count 1");
+    const Win32Finished r = ravlet("-r " + quoted + " -m " + quoted);
+    EXPECT_EQ(r.exit_code, 0u);
+    std::string escaped;
+    for (char c : all) {
+        const auto b = static_cast<unsigned char>(c);
+        static const char digits[] = "0123456789ABCDEF";
+        if (c == '"' || c == '\\')
+            escaped += std::string("\\") + c;
+        else if (b >= 0x20 && b < 0x7F)
+            escaped += c;
+        else
+            escaped += std::string("\\x") + digits[b >> 4] + digits[b & 15];
+    }
+    EXPECT_EQ(listener->finish().out,
+              "#1 priority=normal to=\"" + escaped + "\" text=\"" + escaped + "\"\r\n");
+}
+
+TEST(EndToEndWindows, LongestCommandLine)
+{
+    char path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string exe(path, length);
+    exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "ravlet.exe";
+    // The quoted path, a blank, then the arguments: 32,767 characters with
+    // the terminator, the most CreateProcess takes.
+    const std::size_t room = 32767 - 1 - (exe.size() + 3);
+    std::string arguments = "-r";
+    std::string recipients;
+    for (int i = 0; arguments.size() < room - 12000; ++i) {
+        arguments += " r" + std::to_string(i);
+        recipients += (i ? ",\"r" : "\"r") + std::to_string(i) + "\"";
+    }
+    arguments += " -m ";
+    const std::string text(room - arguments.size(), 't');
+    arguments += text;
+    ASSERT_EQ(exe.size() + 3 + arguments.size(), 32766u);
+
+    auto listener = listen("--count 1");
+    const Win32Finished r = ravlet(arguments);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(listener->finish().out, "#1 priority=normal to=" + recipients + " text=\"" + text + "\"\r\n");
+}
+
+// Many senders at once: every message arrives exactly once and whole.
+TEST(EndToEndWindows, FiftySendersAtOnce)
+{
+    constexpr int SENDERS = 50;
+    auto listener = listen("--count " + std::to_string(SENDERS));
+    const char* words[] = {"low", "normal", "high"};
+    std::vector<std::unique_ptr<Win32Child>> tools;
+    std::vector<std::string> expected;
+    for (int i = 0; i < SENDERS; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string text = "message " + n + " " + std::string(static_cast<std::size_t>(i * 37 % 3000), 'a');
+        tools.push_back(std::make_unique<Win32Child>(
+            "ravlet.exe", "-r user" + n + " team" + n + " -m \"" + text + "\" -p " + words[i % 3]));
+        expected.push_back("priority=" + std::string(words[i % 3]) + " to=\"user" + n + "\",\"team" + n +
+                           "\" text=\"" + text + "\"");
+    }
+    int sent = 0;
+    for (auto& tool : tools) {
+        const Win32Finished r = tool->finish();
+        sent += (r.exit_code == 0 && r.out == SENT) ? 1 : 0;
+    }
+    EXPECT_EQ(sent, SENDERS);
+    const Win32Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 0u);
+
+    std::vector<std::string> received;
+    std::size_t at = 0;
+    int sequence = 0;
+    while (at < listened.out.size()) {
+        const std::size_t end = listened.out.find("\r\n", at);
+        const std::string line = listened.out.substr(at, end - at);
+        const std::string prefix = "#" + std::to_string(++sequence) + " ";
+        EXPECT_TRUE(line.starts_with(prefix)) << line.substr(0, 80);
+        received.push_back(line.substr(prefix.size()));
+        at = end + 2;
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(received.begin(), received.end());
+    EXPECT_EQ(received, expected);
 }
 
 } // namespace

@@ -28,8 +28,15 @@ public:
     Win32Child(const Win32Child&) = delete;
     Win32Child& operator=(const Win32Child&) = delete;
 
+    void terminate() { ::TerminateProcess(process_.hProcess, 99); }
+    bool running() const { return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
     bool wait_for_err(const std::string& marker, std::chrono::milliseconds timeout = std::chrono::seconds(20));
     Win32Finished finish();
+    std::string err_so_far()
+    {
+        std::lock_guard lock(mutex_);
+        return err_;
+    }
 
 private:
     void drain(HANDLE pipe, std::string& text);

@@ -22,7 +22,7 @@ stop() {
             rm -f "$state/$name.pid"
         fi
     done
-    rm -f "$state/display"
+    rm -f "$state/display" "$state/display.number"
 }
 
 case "$action" in
@@ -35,7 +35,9 @@ start)
     for tool in Xvfb wine wineserver wineboot; do
         command -v "$tool" >/dev/null || { echo "session.sh: $tool not found (run scripts/install-deps.sh)" >&2; exit 1; }
     done
-    # Xvfb picks a free display and writes its number to fd 3.
+    # Xvfb picks a free display and writes its number to fd 3; the file is
+    # made empty first, so that the wait below cannot read an old number.
+    : >"$state/display.number"
     Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$state/display.number" </dev/null >/dev/null 2>&1 &
     echo $! >"$state/xvfb.pid"
     i=0

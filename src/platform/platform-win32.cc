@@ -49,12 +49,14 @@ public:
         data.dwData = static_cast<ULONG_PTR>(record.dw_data);
         data.cbData = record.cb_data;
         data.lpData = const_cast<void*>(record.lp_data);
-        // A window destroyed since the lookup fails the call with
-        // ERROR_INVALID_WINDOW_HANDLE; a window procedure that returns 0 does not.
+        // A send that fails sets the last error: ERROR_INVALID_WINDOW_HANDLE
+        // for a window destroyed since the lookup, another code when the
+        // receiver ends while it handles the message. A delivered message
+        // leaves it alone, whatever the window procedure returns.
         ::SetLastError(0);
         const LRESULT result = ::SendMessageA(reinterpret_cast<HWND>(window.handle), WM_COPYDATA, 0,
                                               reinterpret_cast<LPARAM>(&data));
-        if (result == 0 && ::GetLastError() == ERROR_INVALID_WINDOW_HANDLE)
+        if (result == 0 && ::GetLastError() != 0)
             return HandOver::WindowGone;
         return HandOver::Delivered;
     }
