@@ -1,4 +1,5 @@
 // The Win32 layer and the built ravlet.exe against real top-level windows.
+#include "cli/switch_table.h"
 #include "packet/message_packet.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -168,6 +169,47 @@ TEST(RavletExe, ReportsAMissingWindowWithMinusOne)
     const test::Win32Finished r = test::run_child("ravlet.exe", "-r ann -m hi");
     EXPECT_EQ(r.exit_code, 0xFFFFFFFFu);
     EXPECT_TRUE(r.out.ends_with(BANNER_END + "Corvane not found.\r\n")) << r.out;
+}
+
+// Japanese code page 932 (run with LC_ALL=ja_JP.UTF-8 under Wine): the
+// lead-byte test is the code page's, and double-byte characters, among them
+// those whose second byte is a backslash, arrive unchanged.
+class Cp932 : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::GetACP() != 932)
+            GTEST_SKIP() << "ANSI code page is " << ::GetACP() << ", not 932";
+    }
+};
+
+TEST_F(Cp932, LeadBytesAreTheCodePages)
+{
+    const LeadBytes lead = native_platform().lead_bytes();
+    for (unsigned b = 0; b < 256; ++b) {
+        const bool expected = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        EXPECT_EQ(lead.contains(static_cast<unsigned char>(b)), expected) << b;
+    }
+    // The switch table compares by character with them: a name ending in a
+    // lone lead byte is the same switch.
+    SwitchTable table(lead);
+    const char* argv[] = {"ravlet", "-r\x81", "ann"};
+    table.parse(3, argv);
+    EXPECT_EQ(table.value_count("-r"), 1);
+}
+
+TEST_F(Cp932, DoubleByteArgumentsArriveUnchanged)
+{
+    TestWindow messenger("Corvane.NET", 1);
+    // \x83\x5C and \x95\x5C end in the byte of a backslash, here before a quote.
+    const test::Win32Finished r = test::run_child(
+        "ravlet.exe", "-r \x83\x5C \"\x93\xFA\x96\x7B \x95\x5C\" -m \"\x83\x5C\" -p high");
+    messenger.close();
+    EXPECT_EQ(r.exit_code, 0u);
+    ASSERT_EQ(messenger.received.size(), 1u);
+    const std::string_view recipients[] = {"\x83\x5C", "\x93\xFA\x96\x7B \x95\x5C"};
+    EXPECT_EQ(test::to_hex(messenger.received[0].bytes),
+              test::to_hex(build_packet(recipients, "\x83\x5C", Priority::High).bytes()));
 }
 
 } // namespace

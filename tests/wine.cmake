@@ -12,6 +12,10 @@ ravlet_add_test(win32_platform_tests
     LIBRARIES ravlet_platform
     PROPERTIES RESOURCE_LOCK corvane_window)
 add_dependencies(win32_platform_tests ravlet)
+# The same tests in the Japanese code page, whose double-byte cases run there.
+add_test(NAME win32_platform_tests_cp932 COMMAND win32_platform_tests --gtest_filter=Cp932.*)
+set_tests_properties(win32_platform_tests_cp932 PROPERTIES
+    ENVIRONMENT LC_ALL=ja_JP.UTF-8 FIXTURES_REQUIRED wine RESOURCE_LOCK corvane_window)
 
 ravlet_add_test(e2e_win32_tests
     SOURCES e2e_win32_test.cc win32_process.cc
