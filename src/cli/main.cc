@@ -1,10 +1,8 @@
 #include "cli/send_driver.h"
-
-#include <cstdio>
+#include "platform/console.h"
 
 int main(int argc, char** argv)
 {
-    ravlet::FileOutputStream out(stdout);
-    ravlet::FileOutputStream err(stderr);
-    return static_cast<int>(ravlet::run_send(argc, argv, ravlet::native_platform(), out, err));
+    return static_cast<int>(
+        ravlet::run_send(argc, argv, ravlet::native_platform(), ravlet::standard_output(), ravlet::standard_error()));
 }

@@ -21,12 +21,15 @@ public:
     {
         for (unsigned b = first; b <= last; ++b)
             bits_.set(b);
+        empty_ = bits_.none();
     }
     bool contains(unsigned char byte) const { return bits_.test(byte); }
-    bool empty() const { return bits_.none(); }
+    // Kept apart: every key comparison asks it first.
+    bool empty() const { return empty_; }
 
 private:
     std::bitset<256> bits_;
+    bool empty_ = true;
 };
 
 // Case-sensitive, character by character: the first differing character

@@ -86,8 +86,7 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
             return usage_stop(out);
         }
 
-        const std::vector<std::string_view> recipient_views(recipients.begin(), recipients.end());
-        const MessagePacket packet = build_packet(recipient_views, message, priority);
+        const MessagePacket packet = build_packet(std::span<const std::string>(recipients), message, priority);
         if (deliver_packet(platform, packet.data()) == SendOutcome::Sent) {
             print_line(out, text::SENT);
             return ExitStatus::Sent;

@@ -49,7 +49,8 @@ private:
         const LeadBytes* lead_bytes;
         bool operator()(std::string_view a, std::string_view b) const
         {
-            return mbcs_compare(a, b, *lead_bytes) < 0;
+            // Single-byte code pages compare plain unsigned bytes, inline.
+            return lead_bytes->empty() ? a < b : mbcs_compare(a, b, *lead_bytes) < 0;
         }
     };
 

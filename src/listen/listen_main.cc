@@ -1,10 +1,7 @@
 #include "listen/listen_driver.h"
-
-#include <cstdio>
+#include "platform/console.h"
 
 int main(int argc, char** argv)
 {
-    ravlet::FileOutputStream out(stdout);
-    ravlet::FileOutputStream err(stderr);
-    return static_cast<int>(ravlet::run_listen(argc, argv, out, err));
+    return static_cast<int>(ravlet::run_listen(argc, argv, ravlet::standard_output(), ravlet::standard_error()));
 }

@@ -22,14 +22,13 @@ void copy_string(std::uint8_t* bytes, std::uint64_t& cursor, std::string_view s)
     cursor += s.size() + 1; // the zero fill supplies the terminator
 }
 
-} // namespace
-
-MessagePacket build_packet(std::span<const std::string_view> recipients, std::string_view text,
-                           Priority priority)
+// For lists of views and of strings alike, without converting one to the other.
+template <typename String>
+MessagePacket build_packet_from(std::span<const String> recipients, std::string_view text, Priority priority)
 {
     // Summed in 64 bits: on a 32-bit build size_t would wrap first.
     std::uint64_t total = PACKET_HEADER_SIZE + std::uint64_t{text.size()} + 1;
-    for (std::string_view r : recipients)
+    for (const String& r : recipients)
         total += std::uint64_t{r.size()} + 1;
     if (total > std::numeric_limits<std::uint32_t>::max())
         throw std::bad_array_new_length();
@@ -43,11 +42,24 @@ MessagePacket build_packet(std::span<const std::string_view> recipients, std::st
     write_u32_le(bytes.get(), 12, size);
 
     std::uint64_t cursor = PACKET_HEADER_SIZE;
-    for (std::string_view r : recipients)
+    for (const String& r : recipients)
         copy_string(bytes.get(), cursor, r);
     copy_string(bytes.get(), cursor, text);
 
     return MessagePacket(std::move(bytes), size);
+}
+
+} // namespace
+
+MessagePacket build_packet(std::span<const std::string_view> recipients, std::string_view text,
+                           Priority priority)
+{
+    return build_packet_from(recipients, text, priority);
+}
+
+MessagePacket build_packet(std::span<const std::string> recipients, std::string_view text, Priority priority)
+{
+    return build_packet_from(recipients, text, priority);
 }
 
 DecodeResult decode_packet(const std::uint8_t* bytes, std::size_t length)

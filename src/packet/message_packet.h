@@ -46,6 +46,7 @@ private:
 // std::bad_array_new_length when total_size would not fit in 32 bits.
 MessagePacket build_packet(std::span<const std::string_view> recipients, std::string_view text,
                            Priority priority);
+MessagePacket build_packet(std::span<const std::string> recipients, std::string_view text, Priority priority);
 
 // What a packet carries, as a receiver reads it back.
 struct DecodedPacket {
