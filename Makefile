@@ -1,7 +1,7 @@
 # The two commands a new machine needs: `make check` and `make demo`.
 # Both install what is missing first (Debian packages, as root).
 
-.PHONY: check demo package fuzz native windows deps deps-native clean
+.PHONY: check demo package fuzz bench native windows deps deps-native deps-bench clean
 
 FUZZ_SECONDS ?= 300
 
@@ -22,6 +22,15 @@ fuzz: deps
 	cmake --preset fuzz -DRAVLET_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
 	cmake --build --preset fuzz
 	ctest --preset fuzz
+
+# Whole-process and scaling figures, side by side with the floor; writes
+# bench/results.md. BENCH_PAIRS sets the number of alternating pairs.
+BENCH_PAIRS ?= 300
+bench: deps deps-bench
+	bash bench/run.sh $(BENCH_PAIRS)
+
+deps-bench:
+	@bash scripts/install-deps.sh bench
 
 # ravlet-VERSION-Linux.tar.gz and ravlet-VERSION-win32.zip, in build/*/packages/.
 package: deps

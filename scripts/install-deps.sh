@@ -3,11 +3,13 @@
 # Safe to run again: each package is checked first, and apt is not touched when all are present.
 #   install-deps.sh          everything: native, fuzzing (clang), and the Windows build with its Wine tests
 #   install-deps.sh native   only what the native build and its tests need
+#   install-deps.sh bench    what make bench needs besides the builds
 set -euo pipefail
 scope=${1:-all}
 
 want_native=(cmake g++ make libgtest-dev groff-base man-db)
 want_fuzz=(clang libclang-rt-14-dev)
+want_bench=(libbenchmark-dev hyperfine time valgrind)
 want_windows=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb)
 
 missing=()
@@ -16,8 +18,11 @@ is_installed() {
 }
 
 need_i386=0
-wanted=("${want_native[@]}")
-[ "$scope" = native ] || wanted+=("${want_windows[@]}" "${want_fuzz[@]}")
+case "$scope" in
+native) wanted=("${want_native[@]}") ;;
+bench) wanted=("${want_native[@]}" "${want_bench[@]}") ;;
+*) wanted=("${want_native[@]}" "${want_windows[@]}" "${want_fuzz[@]}") ;;
+esac
 for pkg in "${wanted[@]}"; do
     if ! is_installed "$pkg"; then
         missing+=("$pkg")
