@@ -4,6 +4,7 @@
 #include "platform/posix_desktop.h"
 #include "posix_process.h"
 #include "ravlet_version.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -399,15 +400,8 @@ TEST_F(EndToEnd, EveryByteValueArrives)
     EXPECT_EQ(ravlet({"-r", all, x_all, "-m", all}).exit_code, 0);
     const std::string_view recipients[] = {all, x_all};
     const MessagePacket packet = build_packet(recipients, all, Priority::Normal);
-    std::string hex;
-    for (std::uint8_t b : packet.bytes()) {
-        static const char digits[] = "0123456789ABCDEF";
-        hex += ' ';
-        hex += digits[b >> 4];
-        hex += digits[b & 15];
-    }
     const std::string out = listener->finish().out;
-    EXPECT_NE(out.find("\n " + hex + "\n"), std::string::npos) << out.substr(0, 300);
+    EXPECT_NE(out.find("\n  " + test::to_hex(packet.bytes()) + "\n"), std::string::npos) << out.substr(0, 300);
 }
 
 TEST_F(EndToEnd, LargestArgumentAndThousandsOfRecipients)
@@ -451,18 +445,8 @@ TEST_F(EndToEnd, TwoHundredSendersAtOnce)
     const Finished listened = listener->finish();
     EXPECT_EQ(listened.exit_code, 0);
 
-    // Each line is "#<sequence> <message>"; sequences run 1..200 in order.
     std::vector<std::string> received;
-    std::size_t at = 0;
-    int sequence = 0;
-    while (at < listened.out.size()) {
-        const std::size_t end = listened.out.find('\n', at);
-        const std::string line = listened.out.substr(at, end - at);
-        const std::string prefix = "#" + std::to_string(++sequence) + " ";
-        EXPECT_TRUE(line.starts_with(prefix)) << line.substr(0, 80);
-        received.push_back(line.substr(prefix.size()));
-        at = end + 1;
-    }
+    EXPECT_TRUE(test::numbered_messages(listened.out, "\n", received)) << listened.out.substr(0, 200);
     std::sort(expected.begin(), expected.end());
     std::sort(received.begin(), received.end());
     EXPECT_EQ(received, expected);

@@ -1,5 +1,6 @@
 // ravlet.exe against ravlet-listen.exe, as real processes on one desktop.
 #include "ravlet_version.h"
+#include "test_support.h"
 #include "win32_process.h"
 
 #include <gtest/gtest.h>
@@ -201,10 +202,7 @@ TEST(EndToEndWindows, EveryByteValueArrives)
 
 TEST(EndToEndWindows, LongestCommandLine)
 {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string exe(path, length);
-    exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "ravlet.exe";
+    const std::string exe = test::beside_this_program("ravlet.exe");
     // The quoted path, a blank, then the arguments: 32,767 characters with
     // the terminator, the most CreateProcess takes.
     const std::size_t room = 32767 - 1 - (exe.size() + 3);
@@ -251,16 +249,7 @@ TEST(EndToEndWindows, FiftySendersAtOnce)
     EXPECT_EQ(listened.exit_code, 0u);
 
     std::vector<std::string> received;
-    std::size_t at = 0;
-    int sequence = 0;
-    while (at < listened.out.size()) {
-        const std::size_t end = listened.out.find("\r\n", at);
-        const std::string line = listened.out.substr(at, end - at);
-        const std::string prefix = "#" + std::to_string(++sequence) + " ";
-        EXPECT_TRUE(line.starts_with(prefix)) << line.substr(0, 80);
-        received.push_back(line.substr(prefix.size()));
-        at = end + 2;
-    }
+    EXPECT_TRUE(test::numbered_messages(listened.out, "\r\n", received)) << listened.out.substr(0, 200);
     std::sort(expected.begin(), expected.end());
     std::sort(received.begin(), received.end());
     EXPECT_EQ(received, expected);

@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 namespace ravlet::test {
-namespace {
 
 std::string beside_this_program(const std::string& name)
 {
@@ -12,8 +11,6 @@ std::string beside_this_program(const std::string& name)
     const std::string self(path, length);
     return self.substr(0, self.find_last_of("\\/") + 1) + name;
 }
-
-} // namespace
 
 Win32Child::Win32Child(const std::string& exe_name, const std::string& arguments)
 {

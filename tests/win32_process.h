@@ -53,4 +53,7 @@ private:
 
 Win32Finished run_child(const std::string& exe_name, const std::string& arguments);
 
+// The path of `name` in the folder of the running program.
+std::string beside_this_program(const std::string& name);
+
 } // namespace ravlet::test

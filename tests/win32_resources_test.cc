@@ -1,6 +1,7 @@
 // The version information and manifest that the Windows executables carry,
 // read back as Explorer and the loader read them.
 #include "ravlet_version.h"
+#include "win32_process.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +11,6 @@
 #include <vector>
 
 namespace {
-
-std::string beside_this_program(const std::string& name)
-{
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string self(path, length);
-    return self.substr(0, self.find_last_of("\\/") + 1) + name;
-}
 
 std::string version_string(const std::vector<char>& info, const char* name)
 {
@@ -47,7 +40,7 @@ TEST(WindowsResources, ExecutablesCarryVersionAndManifest)
 {
     for (const std::string name : {"ravlet", "ravlet-listen"}) {
         SCOPED_TRACE(name);
-        const std::string path = beside_this_program(name + ".exe");
+        const std::string path = ravlet::test::beside_this_program(name + ".exe");
         DWORD ignored = 0;
         const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
         ASSERT_GT(size, 0u) << "no version resource";

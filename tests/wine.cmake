@@ -29,7 +29,7 @@ foreach(exe ravlet ravlet-listen)
 endforeach()
 
 ravlet_add_test(win32_resources_tests
-    SOURCES win32_resources_test.cc
+    SOURCES win32_resources_test.cc win32_process.cc
     LIBRARIES ravlet_core version)
 add_dependencies(win32_resources_tests ravlet ravlet-listen)
 
