@@ -32,3 +32,19 @@ void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
+
+// Arrays too: a sanitizer's run time would otherwise serve them on its own.
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+
+void operator delete[](void* p) noexcept
+{
+    operator delete(p);
+}
+
+void operator delete[](void* p, std::size_t) noexcept
+{
+    operator delete(p);
+}
