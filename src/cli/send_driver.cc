@@ -78,6 +78,7 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
         // Any failure while the values are gathered, a missing value or
         // exhausted memory alike, is answered with the usage block.
         try {
+            recipients.reserve(static_cast<std::size_t>(recipient_count));
             for (std::int32_t i = 0; i < recipient_count; ++i)
                 recipients.push_back(table.value_at("-r", static_cast<std::uint32_t>(i)));
             message = table.value_at("-m", 0);
