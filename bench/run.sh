@@ -103,5 +103,15 @@ done
     echo
     echo '```'
 } | tee -a "$out"
-"$native/scaling_bench" --benchmark_min_time=0.05 2>/dev/null | grep -E '_BigO|_RMS|/100000 |/1048576 ' | tee -a "$out"
+scaling=$("$native/scaling_bench" --benchmark_min_time=0.1 2>/dev/null)
+echo "$scaling" | grep -E '_BigO|_RMS' | tee -a "$out"
+echo '```' | tee -a "$out"
+{
+    echo
+    echo "Time per item as the input grows (a step that is not linear shows as a rising figure):"
+    echo
+    echo '```'
+} | tee -a "$out"
+echo "$scaling" | awk '$1 ~ /\/(1000|10000|100000|4096|65536|1048576)$/ {
+    n = $1; sub(/.*\//, "", n); printf "%-36s %8.2f ns per item\n", $1, $2 / n }' | tee -a "$out"
 echo '```' | tee -a "$out"

@@ -29,7 +29,7 @@ void BM_Parse(benchmark::State& state)
     }
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_Parse)->RangeMultiplier(10)->Range(1, 100000)->Complexity(benchmark::oN);
+BENCHMARK(BM_Parse)->RangeMultiplier(10)->Range(1, 100000)->Complexity();
 
 // One value of N bytes, for a switch given again and again: "-r x -r x ...".
 void BM_ParseRepeatedSwitch(benchmark::State& state)
@@ -44,7 +44,7 @@ void BM_ParseRepeatedSwitch(benchmark::State& state)
     }
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_ParseRepeatedSwitch)->RangeMultiplier(10)->Range(1, 100000)->Complexity(benchmark::oN);
+BENCHMARK(BM_ParseRepeatedSwitch)->RangeMultiplier(10)->Range(1, 100000)->Complexity();
 
 std::vector<std::string> recipients_of(std::size_t n)
 {
@@ -62,7 +62,7 @@ void BM_BuildPacketRecipients(benchmark::State& state)
         benchmark::DoNotOptimize(build_packet(recipients, "hi", Priority::Normal).data());
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_BuildPacketRecipients)->RangeMultiplier(10)->Range(1, 100000)->Complexity(benchmark::oN);
+BENCHMARK(BM_BuildPacketRecipients)->RangeMultiplier(10)->Range(1, 100000)->Complexity();
 
 void BM_BuildPacketText(benchmark::State& state)
 {
@@ -72,7 +72,7 @@ void BM_BuildPacketText(benchmark::State& state)
         benchmark::DoNotOptimize(build_packet(recipients, text, Priority::Normal).data());
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_BuildPacketText)->RangeMultiplier(16)->Range(1, 1 << 20)->Complexity(benchmark::oN);
+BENCHMARK(BM_BuildPacketText)->RangeMultiplier(16)->Range(1, 1 << 20)->Complexity();
 
 void BM_DecodePacketRecipients(benchmark::State& state)
 {
@@ -83,7 +83,7 @@ void BM_DecodePacketRecipients(benchmark::State& state)
         benchmark::DoNotOptimize(decode_packet(packet.data(), packet.size()).ok());
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_DecodePacketRecipients)->RangeMultiplier(10)->Range(1, 100000)->Complexity(benchmark::oN);
+BENCHMARK(BM_DecodePacketRecipients)->RangeMultiplier(10)->Range(1, 100000)->Complexity();
 
 void BM_DecodePacketText(benchmark::State& state)
 {
@@ -94,7 +94,7 @@ void BM_DecodePacketText(benchmark::State& state)
         benchmark::DoNotOptimize(decode_packet(packet.data(), packet.size()).ok());
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_DecodePacketText)->RangeMultiplier(16)->Range(1, 1 << 20)->Complexity(benchmark::oN);
+BENCHMARK(BM_DecodePacketText)->RangeMultiplier(16)->Range(1, 1 << 20)->Complexity();
 
 } // namespace
 
