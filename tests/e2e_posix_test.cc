@@ -75,9 +75,7 @@ protected:
     UniqueFd connect_raw() const
     {
         UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socket_path().c_str(), sizeof address.sun_path - 1);
+        const sockaddr_un address = socket_address(socket_path());
         EXPECT_EQ(::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
         return fd;
     }
@@ -193,9 +191,7 @@ TEST_F(EndToEnd, ListenerRefusesASecondWindowAndReplacesAStaleSocket)
     {
         // A socket whose listener has gone.
         UniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socket_path().c_str(), sizeof address.sun_path - 1);
+        const sockaddr_un address = socket_address(socket_path());
         ASSERT_EQ(::bind(stale.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     }
     EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).out, NOT_FOUND);

@@ -29,9 +29,7 @@ namespace fs = std::filesystem;
 UniqueFd listen_at(const std::string& path)
 {
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const sockaddr_un address = socket_address(path);
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd.get(), 8) != 0)
         ADD_FAILURE() << "cannot listen at " << path << ": " << std::strerror(errno);
@@ -209,9 +207,7 @@ TEST_F(PosixDesktop, ListenerOfAnotherUserIsNotAWindow)
         // Bound as root inside the private desktop, then listening as nobody:
         // the peer credentials are taken at listen().
         int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        const sockaddr_un address = socket_address(path);
         if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
             ::setresuid(65534, 65534, 65534) != 0 || ::listen(fd, 1) != 0)
             ::_exit(1);

@@ -134,6 +134,14 @@ std::optional<std::string> window_socket_path(const std::string& desktop, const 
     return path;
 }
 
+sockaddr_un socket_address(const std::string& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), std::min(path.size(), sizeof address.sun_path - 1));
+    return address;
+}
+
 namespace {
 
 bool peer_is_effective_user(int fd)
@@ -167,9 +175,7 @@ UniqueFd connect_to_window(const char* title)
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.valid())
         return UniqueFd{};
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path->c_str(), path->size() + 1);
+    const sockaddr_un address = socket_address(*path);
     // No such socket, a stale one (refused) or any other failure: no window.
     if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         !peer_is_effective_user(fd.get()))

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/un.h>
+
 namespace ravlet {
 
 // A file descriptor we own, closed when dropped.
@@ -104,6 +106,9 @@ std::optional<std::string> desktop_directory_problem(const std::string& path);
 // D/T for a title that can name a window; nothing for an empty title, "." or
 // "..", one with a '/', or one too long for a socket address.
 std::optional<std::string> window_socket_path(const std::string& desktop, const char* title);
+
+// The socket address of `path`, which window_socket_path has checked to fit.
+sockaddr_un socket_address(const std::string& path);
 
 // Connects to the window titled `title`, and checks that the peer runs as the
 // effective user. An invalid descriptor when there is no such window.

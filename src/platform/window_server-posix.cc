@@ -183,9 +183,7 @@ std::optional<std::string> serve_window(const WindowServerOptions& options, Copy
     UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!listener.valid())
         return std::string("socket: ") + std::strerror(errno);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path->c_str(), path->size() + 1);
+    const sockaddr_un address = socket_address(*path);
     if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (errno == EADDRINUSE)
             return "a window titled \"" + options.title + "\" is already listening";
