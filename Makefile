@@ -10,6 +10,8 @@ check: deps
 	cmake --workflow --preset native-asan
 	cmake --workflow --preset fuzz
 	cmake --workflow --preset windows-x86
+	cmake --workflow --preset windows-x64
+	@sh scripts/windows-summary.sh build
 
 demo: deps-native
 	@cmake --preset native >/dev/null
@@ -32,19 +34,24 @@ bench: deps deps-bench
 deps-bench:
 	@bash scripts/install-deps.sh bench
 
-# ravlet-VERSION-Linux.tar.gz and ravlet-VERSION-win32.zip, in build/*/packages/.
+# ravlet-VERSION-Linux.tar.gz, ravlet-VERSION-win32.zip and
+# ravlet-VERSION-win64.zip, in build/*/packages/.
 package: deps
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target package
 	cmake --preset windows-x86 >/dev/null
 	cmake --build --preset windows-x86 --target package
-	@ls -l build/native/packages/*.tar.gz build/windows-x86/packages/*.zip
+	cmake --preset windows-x64 >/dev/null
+	cmake --build --preset windows-x64 --target package
+	@ls -l build/native/packages/*.tar.gz build/windows-x86/packages/*.zip build/windows-x64/packages/*.zip
 
 native: deps-native
 	cmake --workflow --preset native
 
 windows: deps
 	cmake --workflow --preset windows-x86
+	cmake --workflow --preset windows-x64
+	@sh scripts/windows-summary.sh build
 
 deps:
 	@bash scripts/install-deps.sh

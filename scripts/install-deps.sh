@@ -10,7 +10,7 @@ scope=${1:-all}
 want_native=(cmake g++ make libgtest-dev groff-base man-db)
 want_fuzz=(clang libclang-rt-14-dev)
 want_bench=(libbenchmark-dev hyperfine time valgrind)
-want_windows=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb)
+want_windows=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 wine32:i386 xvfb)
 
 missing=()
 is_installed() {

@@ -1,13 +1,15 @@
 #!/bin/sh
-# Checks that a Windows executable is a 32-bit console program that imports
-# nothing but DLLs that ship with Windows.
-#   check_pe_imports.sh OBJDUMP FILE.exe
+# Checks that a Windows executable is a console program of the expected
+# format (pei-i386 or pei-x86-64) that imports nothing but DLLs that ship
+# with Windows.
+#   check_pe_imports.sh OBJDUMP FORMAT FILE.exe
 set -u
 objdump=$1
-exe=$2
+format=$2
+exe=$3
 headers=$("$objdump" -p "$exe") || exit 1
 
-echo "$headers" | grep -q 'file format pei-i386' || { echo "$exe: not a PE32 (i386) file"; exit 1; }
+echo "$headers" | grep -q "file format $format\$" || { echo "$exe: not a $format file"; exit 1; }
 echo "$headers" | grep -q 'Subsystem.*(Windows CUI)' || { echo "$exe: not a console program"; exit 1; }
 
 status=0

@@ -1,4 +1,5 @@
 // ravlet.exe against ravlet-listen.exe, as real processes on one desktop.
+#include "packet/message_packet.h"
 #include "ravlet_version.h"
 #include "test_support.h"
 #include "win32_process.h"
@@ -8,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -253,6 +255,48 @@ TEST(EndToEndWindows, FiftySendersAtOnce)
     std::sort(expected.begin(), expected.end());
     std::sort(received.begin(), received.end());
     EXPECT_EQ(received, expected);
+}
+
+// A 32-bit tool and a 64-bit messenger, and the other way round: the other
+// bitness's programs come from the build that RAVLET_PEER_DIR names.
+TEST(CrossBitness, PacketCrossesBetweenBitnessesByteForByte)
+{
+    const char* peer_dir = std::getenv("RAVLET_PEER_DIR");
+    if (peer_dir == nullptr)
+        GTEST_SKIP() << "RAVLET_PEER_DIR names no build of the other bitness";
+    const std::string peer = std::string(peer_dir) + "\\";
+    DWORD own_type = 0;
+    DWORD peer_type = 0;
+    ASSERT_TRUE(::GetBinaryTypeA(test::beside_this_program("ravlet.exe").c_str(), &own_type));
+    ASSERT_TRUE(::GetBinaryTypeA((peer + "ravlet.exe").c_str(), &peer_type));
+    ASSERT_NE(own_type, peer_type) << "the peer build has the same bitness";
+
+    const std::string recipients[] = {"ann", "Bob Lee"};
+    const MessagePacket packet = build_packet(std::span<const std::string>(recipients), "hi\tthere", Priority::High);
+    const std::string arguments = "-r ann \"Bob Lee\" -m \"hi\tthere\" -p High";
+    const std::string expected_log =
+        "#1 priority=high to=\"ann\",\"Bob Lee\" text=\"hi\\x09there\"\r\n  " + test::to_hex(packet.bytes()) + "\r\n";
+
+    struct Pairing {
+        std::string tool;
+        std::string listener;
+    };
+    for (const Pairing& pairing : {Pairing{peer + "ravlet.exe", "ravlet-listen.exe"},
+                                   Pairing{"ravlet.exe", peer + "ravlet-listen.exe"}}) {
+        SCOPED_TRACE(pairing.tool + " to " + pairing.listener);
+        auto listener = std::make_unique<Win32Child>(pairing.listener, "--count 1 --hex");
+        ASSERT_TRUE(listener->wait_for_err(READY)) << listener->err_so_far();
+        const Win32Finished sent = run_child(pairing.tool, arguments);
+        EXPECT_EQ(sent.exit_code, 0u);
+        EXPECT_EQ(sent.out, SENT);
+        const Win32Finished listened = listener->finish();
+        EXPECT_EQ(listened.exit_code, 0u);
+        EXPECT_EQ(listened.out, expected_log);
+
+        const Win32Finished missing = run_child(pairing.tool, arguments);
+        EXPECT_EQ(missing.exit_code, MINUS_ONE);
+        EXPECT_EQ(missing.out, NOT_FOUND);
+    }
 }
 
 } // namespace

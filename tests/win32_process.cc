@@ -14,7 +14,9 @@ std::string beside_this_program(const std::string& name)
 
 Win32Child::Win32Child(const std::string& exe_name, const std::string& arguments)
 {
-    const std::string exe = beside_this_program(exe_name);
+    // A bare name is found beside this program; a path is taken as it is.
+    const bool is_path = exe_name.find_first_of("\\/:") != std::string::npos;
+    const std::string exe = is_path ? exe_name : beside_this_program(exe_name);
     std::string command_line = "\"" + exe + "\" " + arguments;
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};

@@ -21,8 +21,8 @@ struct Win32Finished {
 
 class Win32Child {
 public:
-    // Starts `exe_name`, found beside the running test, with `arguments`
-    // appended to its quoted path.
+    // Starts `exe_name`, found beside the running test unless it is a path,
+    // with `arguments` appended to its quoted path.
     Win32Child(const std::string& exe_name, const std::string& arguments);
     ~Win32Child(); // ends the child if it still runs
     Win32Child(const Win32Child&) = delete;

@@ -1,7 +1,7 @@
 # Windows tests: run under Wine in one session per test run (a CTest fixture),
-# plus checks of the built executable that run on the build machine.
+# plus checks of the built executables that need no Wine and always run.
 set(RAVLET_WINE_SESSION ${PROJECT_SOURCE_DIR}/cmake/wine/session.sh)
-add_test(NAME wine_session_start COMMAND sh ${RAVLET_WINE_SESSION} start ${RAVLET_WINE_STATE})
+add_test(NAME wine_session_start COMMAND sh ${RAVLET_WINE_SESSION} start ${RAVLET_WINE_STATE} ${RAVLET_WINDOWS_ARCH})
 add_test(NAME wine_session_stop COMMAND sh ${RAVLET_WINE_SESSION} stop ${RAVLET_WINE_STATE})
 set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
 set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
@@ -14,8 +14,8 @@ ravlet_add_test(win32_platform_tests
 add_dependencies(win32_platform_tests ravlet)
 # The same tests in the Japanese code page, whose double-byte cases run there.
 add_test(NAME win32_platform_tests_cp932 COMMAND win32_platform_tests --gtest_filter=Cp932.*)
-set_tests_properties(win32_platform_tests_cp932 PROPERTIES
-    ENVIRONMENT LC_ALL=ja_JP.UTF-8 FIXTURES_REQUIRED wine RESOURCE_LOCK corvane_window)
+set_tests_properties(win32_platform_tests_cp932 PROPERTIES ENVIRONMENT LC_ALL=ja_JP.UTF-8 RESOURCE_LOCK corvane_window)
+ravlet_wine_test(win32_platform_tests_cp932)
 
 ravlet_add_test(e2e_win32_tests
     SOURCES e2e_win32_test.cc win32_process.cc
@@ -23,9 +23,23 @@ ravlet_add_test(e2e_win32_tests
     PROPERTIES RESOURCE_LOCK corvane_window)
 add_dependencies(e2e_win32_tests ravlet ravlet-listen)
 
+# The usual real case: a 32-bit tool and a 64-bit messenger, and the other way
+# round. Both run in the 64-bit prefix, taking the other programs from the
+# 32-bit build.
+if(RAVLET_WINDOWS_ARCH STREQUAL win64)
+    set(RAVLET_PEER_BUILD ${CMAKE_BINARY_DIR}/../windows-x86 CACHE PATH "The 32-bit Windows build, for the cross-bitness tests")
+    add_test(NAME cross_bitness_tests
+        COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/wine/run.sh ${RAVLET_WINE_STATE} --peer ${RAVLET_PEER_BUILD}
+            $<TARGET_FILE:e2e_win32_tests> --gtest_filter=CrossBitness.*)
+    set_tests_properties(cross_bitness_tests PROPERTIES RESOURCE_LOCK corvane_window)
+    ravlet_wine_test(cross_bitness_tests)
+endif()
+
 foreach(exe ravlet ravlet-listen)
     add_test(NAME ${exe}_exe_is_self_contained
-        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:${exe}>)
+        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${CMAKE_OBJDUMP} ${RAVLET_PE_FORMAT} $<TARGET_FILE:${exe}>)
+    add_test(NAME ${exe}_exe_resources
+        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_resources.sh ${CMAKE_OBJCOPY} $<TARGET_FILE:${exe}> ${PROJECT_VERSION})
 endforeach()
 
 ravlet_add_test(win32_resources_tests
@@ -35,8 +49,8 @@ add_dependencies(win32_resources_tests ravlet ravlet-listen)
 
 add_test(NAME package_listing
     COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_package.sh ${CMAKE_BINARY_DIR}
-        ravlet-${PROJECT_VERSION}-win32.zip
-        ravlet-${PROJECT_VERSION}-win32/ravlet.exe
-        ravlet-${PROJECT_VERSION}-win32/ravlet-listen.exe
-        ravlet-${PROJECT_VERSION}-win32/README.md
-        ravlet-${PROJECT_VERSION}-win32/posix-window-messaging.md)
+        ravlet-${PROJECT_VERSION}-${RAVLET_WINDOWS_ARCH}.zip
+        ravlet-${PROJECT_VERSION}-${RAVLET_WINDOWS_ARCH}/ravlet.exe
+        ravlet-${PROJECT_VERSION}-${RAVLET_WINDOWS_ARCH}/ravlet-listen.exe
+        ravlet-${PROJECT_VERSION}-${RAVLET_WINDOWS_ARCH}/README.md
+        ravlet-${PROJECT_VERSION}-${RAVLET_WINDOWS_ARCH}/posix-window-messaging.md)

@@ -1,15 +1,24 @@
 #!/bin/sh
-# A Wine session for the Windows tests: a virtual X display and a private,
-# 32-bit Wine prefix inside the build tree, shared by every test of one run.
+# A Wine session for the Windows tests: a virtual X display and a private
+# Wine prefix inside the build tree, shared by every test of one run.
 #
-#   session.sh start STATE_DIR   start Xvfb and a persistent wineserver
-#   session.sh stop STATE_DIR    stop both (also done by a watchdog when the
-#                                test runner that started them goes away)
+#   session.sh start STATE_DIR ARCH   start Xvfb and a persistent wineserver;
+#                                     ARCH is win32 or win64
+#   session.sh stop STATE_DIR         stop both (also done by a watchdog when
+#                                     the test runner that started them goes away)
+#
+# Some machines cannot execute 32-bit programs at all, and Wine's 32-bit
+# loader is one. Whether this one can is probed once here; RAVLET_WINE32=yes
+# or =no forces the answer. Without it a win32 session starts nothing and
+# leaves the reason in STATE_DIR/skip, which run.sh turns into a skipped test.
+# A win64 session records the answer in STATE_DIR/wine32, for the tests that
+# mix 32-bit and 64-bit programs.
 set -u
 action=$1
 state=$2
+arch=${3:-win32}
 mkdir -p "$state"
-export WINEPREFIX="$state/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$state/prefix" WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 stop() {
     if [ -f "$state/display" ]; then
@@ -25,6 +34,31 @@ stop() {
     rm -f "$state/display" "$state/display.number"
 }
 
+# The loader that Debian's package installs; its own `wine` command picks the
+# 32-bit one whenever that is installed, whatever the program is.
+loader_of() {
+    package=$1 name=$2
+    for path in $(dpkg -L "$package" 2>/dev/null | grep "/$name\$") "/usr/lib/wine/$name"; do
+        if [ -f "$path" ] && [ -x "$path" ]; then
+            echo "$path"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Prints why 32-bit Windows programs cannot run here, or nothing when they can.
+wine32_problem() {
+    case "${RAVLET_WINE32:-}" in
+    yes) return 0 ;;
+    no) echo "RAVLET_WINE32=no says this machine cannot run 32-bit programs"; return 0 ;;
+    esac
+    loader=$(loader_of wine32:i386 wine) || { echo "Wine's 32-bit loader (package wine32:i386) is not installed"; return 0; }
+    if ! output=$("$loader" --version 2>&1); then
+        echo "this machine cannot execute 32-bit programs ($loader --version: $(echo "$output" | tail -n 1 | sed 's/.*: //'))"
+    fi
+}
+
 case "$action" in
 stop)
     stop
@@ -32,9 +66,26 @@ stop)
     ;;
 start)
     stop
-    for tool in Xvfb wine wineserver wineboot; do
+    rm -f "$state/skip" "$state/wine32" "$state/loader" "$state/summary"
+    problem32=$(wine32_problem)
+    if [ "$arch" = win32 ]; then
+        if [ -n "$problem32" ]; then
+            echo "$problem32" >"$state/skip"
+            echo "skipped: $problem32" >"$state/summary"
+            echo "32-bit Wine tests will be skipped: $problem32"
+            exit 0
+        fi
+        loader=$(loader_of wine32:i386 wine) || loader=$(command -v wine)
+    else
+        loader=$(loader_of wine64 wine64) || { echo "session.sh: Wine's 64-bit loader not found (package wine64; run scripts/install-deps.sh)" >&2; exit 1; }
+        echo "${problem32:-yes}" >"$state/wine32"
+    fi
+    for tool in Xvfb wineserver; do
         command -v "$tool" >/dev/null || { echo "session.sh: $tool not found (run scripts/install-deps.sh)" >&2; exit 1; }
     done
+    echo "$loader" >"$state/loader"
+    export WINELOADER="$loader"
+
     # Xvfb picks a free display and writes its number to fd 3; the file is
     # made empty first, so that the wait below cannot read an old number.
     : >"$state/display.number"
@@ -57,7 +108,7 @@ start)
     # keep them away from the test runner's pipes.
     wineserver -p </dev/null >/dev/null 2>&1
     if [ ! -f "$state/prefix/system.reg" ]; then
-        wineboot -i </dev/null >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log" >&2; stop; exit 1; }
+        "$loader" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log" >&2; stop; exit 1; }
     fi
 
     # Stops the session if the test runner dies without running the cleanup.
@@ -67,10 +118,11 @@ start)
         sh "$0" stop "$state"
     ) </dev/null >/dev/null 2>&1 &
     echo $! >"$state/watchdog.pid"
-    echo "wine session on display $DISPLAY, prefix $WINEPREFIX"
+    echo "ran ($arch prefix, loader $loader)" >"$state/summary"
+    echo "wine session on display $DISPLAY, $arch prefix $WINEPREFIX, loader $loader"
     ;;
 *)
-    echo "usage: session.sh start|stop STATE_DIR" >&2
+    echo "usage: session.sh start STATE_DIR win32|win64 | session.sh stop STATE_DIR" >&2
     exit 2
     ;;
 esac
