@@ -292,6 +292,8 @@ TEST_F(EndToEnd, ListenerCommandLine)
         {{"--reply=x"}, "ravlet-listen: --reply needs a whole number, not 'x'\n"},
         {{"--delay-ms", "-1"}, "ravlet-listen: --delay-ms needs a whole number of milliseconds, not '-1'\n"},
         {{"--title="}, "ravlet-listen: --title needs a non-empty title\n"},
+        {{"--hex=no"}, "ravlet-listen: --hex takes no value (see --help)\n"},
+        {{"--help=x"}, "ravlet-listen: --help takes no value (see --help)\n"},
     };
     for (const Bad& b : bad) {
         std::vector<std::string> args = b.args;
@@ -302,9 +304,12 @@ TEST_F(EndToEnd, ListenerCommandLine)
         EXPECT_EQ(r.out, "");
     }
 
-    const Finished bad_title = test::run_process({RAVLET_LISTEN_EXE, "--title", "a/b"});
-    EXPECT_EQ(bad_title.exit_code, 1);
-    EXPECT_NE(bad_title.err.find("cannot name a window socket"), std::string::npos) << bad_title.err;
+    for (const std::string& title : {"a/b"s, "."s, ".."s, std::string(200, 't')}) {
+        const Finished bad_title = test::run_process({RAVLET_LISTEN_EXE, "--title", title});
+        EXPECT_EQ(bad_title.exit_code, 2) << title;
+        EXPECT_EQ(bad_title.err, "ravlet-listen: the title \"" + title + "\" cannot name a window socket in " +
+                                     runtime_dir_ + "/wm-copydata\n");
+    }
 
     auto other = listen({"--title", "Other", "--count", "1", "--hex"});
     EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).out, NOT_FOUND) << "only the title Corvane.NET is looked for";
@@ -338,7 +343,10 @@ TEST_F(EndToEnd, ToolWaitsForASilentListenerUntilItEnds)
     const Finished r = tool.finish();
     EXPECT_EQ(r.exit_code, 255) << "ended without handling the message";
     EXPECT_EQ(r.out, NOT_FOUND);
-    EXPECT_EQ(listener->finish().exit_code, 0);
+    const Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 0);
+    EXPECT_EQ(listened.out, "") << "a message its sender was told is not delivered is not printed";
+    EXPECT_NE(listened.err.find("stopped while holding a message; it was not answered"), std::string::npos);
 }
 
 TEST_F(EndToEnd, NoDesktopNoWindow)
@@ -446,6 +454,135 @@ TEST_F(EndToEnd, TwoHundredSendersAtOnce)
     std::sort(expected.begin(), expected.end());
     std::sort(received.begin(), received.end());
     EXPECT_EQ(received, expected);
+}
+
+// The listener under stress: a stop with its output blocked, closed standard
+// streams, listeners racing for one title, and senders that misuse the record.
+TEST_F(EndToEnd, StopEndsTheListenerWhileItsOutputIsBlocked)
+{
+    ChildProcess listener({RAVLET_LISTEN_EXE}, test::Stdout::Unread);
+    ASSERT_TRUE(listener.wait_for_err(READY));
+    // The first line fills most of the pipe; the second cannot get out.
+    const std::string text(60000, 'x');
+    std::vector<std::unique_ptr<ChildProcess>> tools;
+    for (int i = 0; i < 3; ++i) {
+        tools.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{RAVLET_EXE, "-r", "user" + std::to_string(i), "-m", text}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(listener.running());
+    const auto start = Clock::now();
+    listener.signal(SIGTERM);
+    const Finished listened = listener.finish();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(listened.signal, 0);
+    EXPECT_NE(listened.err.find("stopped while printing a message; it was not answered"), std::string::npos)
+        << listened.err;
+
+    // Every sender told "sent" has its whole line, and no other line is whole.
+    std::string whole_lines;
+    for (std::size_t at = 0, end; (end = listened.out.find('\n', at)) != std::string::npos; at = end + 1)
+        whole_lines += listened.out.substr(at, listened.out.find(' ', listened.out.find("to=", at)) - at) + "\n";
+    std::string sent_to;
+    for (int i = 0; i < 3; ++i) {
+        const Finished r = tools[static_cast<std::size_t>(i)]->finish();
+        if (r.exit_code == 0)
+            sent_to += "#" + std::to_string(sent_to.empty() ? 1 : 2) + " priority=normal to=\"user" + std::to_string(i) +
+                       "\"\n";
+        else
+            EXPECT_EQ(r.out, NOT_FOUND);
+    }
+    EXPECT_EQ(whole_lines, sent_to);
+    EXPECT_EQ(sent_to.substr(0, sent_to.find('\n')), "#1 priority=normal to=\"user0\"");
+}
+
+TEST_F(EndToEnd, ListenerWithClosedStandardStreamsAnswersOnlyWithResults)
+{
+    ChildProcess listener({RAVLET_LISTEN_EXE, "--count", "1"}, test::Stdout::BothClosed);
+    for (int i = 0; i < 200 && !fs::exists(socket_path()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string packet = "CV31\x09\0\0\0\x10\0\0\0\x14\0\0\0a\0b\0"s; // malformed: priority 9
+    const auto header = encode_copydata_header(0x4A, static_cast<std::uint32_t>(packet.size()), 0, 0);
+    UniqueFd client = connect_raw();
+    const std::string frame = std::string(header.begin(), header.end()) + packet;
+    ASSERT_EQ(::send(client.get(), frame.data(), frame.size(), MSG_NOSIGNAL), static_cast<ssize_t>(frame.size()));
+    char reply[16] = {};
+    EXPECT_EQ(::recv(client.get(), reply, sizeof reply, MSG_WAITALL), 8);
+    EXPECT_EQ(test::to_hex(std::string_view(reply, 8)), "01 00 00 00 00 00 00 00");
+    const Finished listened = listener.finish();
+    EXPECT_EQ(listened.exit_code, 1) << "the message was malformed";
+}
+
+TEST_F(EndToEnd, OneOwnerAmongListenersStartedTogether)
+{
+    for (int trial = 0; trial < 40; ++trial) { // the race needs many tries to show
+        SCOPED_TRACE(trial);
+        {
+            // A stale socket, which each of them would like to replace.
+            fs::create_directories(runtime_dir_ + "/wm-copydata");
+            fs::permissions(runtime_dir_ + "/wm-copydata", fs::perms::owner_all);
+            UniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
+            const sockaddr_un address = socket_address(socket_path());
+            ASSERT_EQ(::bind(stale.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        }
+        std::vector<std::unique_ptr<ChildProcess>> listeners;
+        for (int i = 0; i < 8; ++i)
+            listeners.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{RAVLET_LISTEN_EXE}));
+        std::unique_ptr<ChildProcess>* owner = nullptr;
+        int refused = 0;
+        for (auto& listener : listeners) {
+            if (listener->wait_for_err(READY, std::chrono::seconds(5))) {
+                EXPECT_EQ(owner, nullptr) << "two listeners own the title";
+                owner = &listener;
+                continue;
+            }
+            const Finished r = listener->finish();
+            EXPECT_EQ(r.exit_code, 1);
+            EXPECT_EQ(r.err, "ravlet-listen: a window titled \"Corvane.NET\" is already listening\n");
+            ++refused;
+        }
+        ASSERT_NE(owner, nullptr);
+        EXPECT_EQ(refused, 7);
+        EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).exit_code, 0) << "the owner serves the title's socket";
+        (*owner)->signal(SIGTERM);
+        EXPECT_EQ((*owner)->finish().out, "#1 priority=normal to=\"a\" text=\"b\"\n");
+    }
+}
+
+TEST_F(EndToEnd, ListenerShowsAndChecksWParamAndDwData)
+{
+    auto listener = listen({"--count", "2", "--hex"});
+    const MessagePacket packet = build_packet(std::vector<std::string_view>{"ann"}, "hi", Priority::Normal);
+    for (const auto& [w_param, dw_data] : {std::pair<std::uint64_t, std::uint64_t>{0x1234, 0xDEADBEEF}, {0, 0}}) {
+        const auto header = encode_copydata_header(0x4A, packet.size(), w_param, dw_data);
+        const std::string frame = std::string(header.begin(), header.end()) +
+                                  std::string(reinterpret_cast<const char*>(packet.data()), packet.size());
+        UniqueFd client = connect_raw();
+        ASSERT_EQ(::send(client.get(), frame.data(), frame.size(), MSG_NOSIGNAL), static_cast<ssize_t>(frame.size()));
+        char reply[8];
+        EXPECT_EQ(::recv(client.get(), reply, sizeof reply, MSG_WAITALL), 8);
+    }
+    const Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 1);
+    const std::string hex = "  " + test::to_hex(packet.bytes()) + "\n";
+    EXPECT_NE(listened.err.find("ravlet-listen: message #1 is malformed: wParam is 0x1234, not 0 (23 bytes)\n" + hex +
+                                "  wParam=0x1234 dwData=0xDEADBEEF\n"),
+              std::string::npos)
+        << listened.err;
+    EXPECT_EQ(listened.out, "#2 priority=normal to=\"ann\" text=\"hi\"\n" + hex + "  wParam=0x0 dwData=0x0\n");
+}
+
+TEST_F(EndToEnd, ListenerMakesAPrivateDesktopWhateverTheUmask)
+{
+    const mode_t old = ::umask(0277);
+    auto listener = listen({"--count", "1"});
+    ::umask(old);
+    struct stat st {};
+    ASSERT_EQ(::stat((runtime_dir_ + "/wm-copydata").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).exit_code, 0);
+    EXPECT_EQ(listener->finish().exit_code, 0);
 }
 
 } // namespace

@@ -34,6 +34,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stdout out_mode
     case Stdout::Full:
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
         break;
+    case Stdout::Unread:
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        break;
+    case Stdout::BothClosed:
+        posix_spawn_file_actions_addclose(&actions, 1);
+        break;
     case Stdout::ReaderGone:
         if (::pipe2(broken, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe2 failed");
@@ -41,7 +47,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stdout out_mode
         posix_spawn_file_actions_adddup2(&actions, broken[1], 1);
         break;
     }
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    if (out_mode == Stdout::BothClosed)
+        posix_spawn_file_actions_addclose(&actions, 2);
+    else
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     std::vector<char*> args;
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
@@ -57,7 +66,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stdout out_mode
         ::close(err[0]);
         throw std::runtime_error("posix_spawn " + argv[0] + " failed");
     }
-    reader_ = std::thread([this, out_fd = out[0], err_fd = err[0]] { drain(out_fd, err_fd); });
+    int drained_out = out[0];
+    if (out_mode == Stdout::Unread) {
+        unread_fd_ = out[0];
+        drained_out = -1;
+    }
+    reader_ = std::thread([this, drained_out, err_fd = err[0]] { drain(drained_out, err_fd); });
 }
 
 ChildProcess::~ChildProcess()
@@ -68,6 +82,8 @@ ChildProcess::~ChildProcess()
     }
     if (reader_.joinable())
         reader_.join();
+    if (unread_fd_ >= 0)
+        ::close(unread_fd_);
 }
 
 // Reads both pipes until both have ended.
@@ -130,6 +146,15 @@ Finished ChildProcess::finish()
     if (!reaped_) {
         ::waitpid(pid_, &wait_status_, 0);
         reaped_ = true;
+    }
+    if (unread_fd_ >= 0) {
+        // The child has ended: what it wrote is in the pipe, up to its end.
+        char buffer[65536];
+        ssize_t n = 0;
+        while ((n = ::read(unread_fd_, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+            out_.append(buffer, static_cast<std::size_t>(n > 0 ? n : 0));
+        ::close(unread_fd_);
+        unread_fd_ = -1;
     }
     Finished finished;
     if (WIFEXITED(wait_status_))

@@ -25,6 +25,8 @@ enum class Stdout {
     Closed,     // no descriptor 1 at all
     Full,       // /dev/full: every write fails with ENOSPC
     ReaderGone, // a pipe whose reading end is already closed
+    Unread,     // a pipe the test holds but reads only once the child has ended
+    BothClosed, // no descriptor 1 and no descriptor 2
 };
 
 class ChildProcess {
@@ -48,6 +50,7 @@ private:
     void drain(int out_fd, int err_fd);
 
     int pid_ = -1;
+    int unread_fd_ = -1; // Stdout::Unread: read by finish()
     bool reaped_ = false;
     int wait_status_ = 0;
     std::mutex mutex_;

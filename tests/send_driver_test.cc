@@ -39,6 +39,7 @@ public:
     bool framework_ok = true;
     bool window_present = true;
     HandOver hand_over = HandOver::Delivered;
+    std::uint32_t error = 0; // the system error of a failed hand-over
     LeadBytes lead;
 
     std::vector<std::string> looked_up; // titles asked for
@@ -62,6 +63,7 @@ public:
         sent.assign(static_cast<const char*>(r.lp_data), r.cb_data);
         return hand_over;
     }
+    std::uint32_t hand_over_error() const override { return hand_over == HandOver::Delivered ? 0 : error; }
 };
 
 const std::string BANNER = "ravlet " RAVLET_VERSION "\n"
@@ -205,15 +207,29 @@ TEST(SendDriver, OutcomesWithoutAWindowToTake)
         bool framework_ok;
         bool window_present;
         HandOver hand_over;
+        std::uint32_t error;
         ExitStatus status;
         std::string out;
         std::string err;
         int sends;
     };
     const Case cases[] = {
-        {"not found", true, false, HandOver::Delivered, ExitStatus::NotSent, BANNER + "Corvane not found.\n", "", 0},
-        {"window gone", true, true, HandOver::WindowGone, ExitStatus::NotSent, BANNER + "Corvane not found.\n", "", 1},
-        {"framework fails", false, true, HandOver::Delivered, ExitStatus::Fatal, "",
+        {"not found", true, false, HandOver::Delivered, 0, ExitStatus::NotSent, BANNER + "Corvane not found.\n", "", 0},
+        {"window gone", true, true, HandOver::WindowGone, 0, ExitStatus::NotSent, BANNER + "Corvane not found.\n", "",
+         1},
+        // A system error is named on standard error, with its likely cause.
+        {"access denied", true, true, HandOver::WindowGone, 5, ExitStatus::NotSent, BANNER + "Corvane not found.\n",
+         "ravlet: the messenger window did not take the message: error 5 (access denied: the messenger may run "
+         "with higher rights than this tool, or it ended while handling the message)\n",
+         1},
+        {"window closed", true, true, HandOver::WindowGone, 1400, ExitStatus::NotSent,
+         BANNER + "Corvane not found.\n",
+         "ravlet: the messenger window did not take the message: error 1400 (the window closed before it handled "
+         "the message)\n",
+         1},
+        {"other error", true, true, HandOver::WindowGone, 1460, ExitStatus::NotSent, BANNER + "Corvane not found.\n",
+         "ravlet: the messenger window did not take the message: error 1460\n", 1},
+        {"framework fails", false, true, HandOver::Delivered, 0, ExitStatus::Fatal, "",
          "Fatal Error: MFC initialization failed\n", 0},
     };
     for (const Case& c : cases) {
@@ -222,6 +238,7 @@ TEST(SendDriver, OutcomesWithoutAWindowToTake)
         platform.framework_ok = c.framework_ok;
         platform.window_present = c.window_present;
         platform.hand_over = c.hand_over;
+        platform.error = c.error;
         const RunResult r = run(platform, {"-r", "ann", "-m", "hi"});
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.out, c.out);

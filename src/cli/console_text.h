@@ -3,6 +3,7 @@
 
 #include "ravlet_version.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace ravlet::text {
@@ -29,5 +30,14 @@ inline constexpr std::string_view SENT = "Message has been sent.";
 inline constexpr std::string_view NOT_FOUND = "Corvane not found.";
 inline constexpr std::string_view FRAMEWORK_FAILED = "Fatal Error: MFC initialization failed";
 inline constexpr std::string_view OUT_OF_MEMORY = "Fatal Error: out of memory";
+
+// On standard error after "Corvane not found." when the window was found but
+// the hand-over failed with a system error: the code, then a likely cause.
+inline constexpr std::string_view HAND_OVER_FAILED = "ravlet: the messenger window did not take the message: error ";
+inline constexpr std::string_view ACCESS_DENIED_CAUSE =
+    " (access denied: the messenger may run with higher rights than this tool, or it ended while handling the message)";
+inline constexpr std::string_view WINDOW_CLOSED_CAUSE = " (the window closed before it handled the message)";
+inline constexpr std::uint32_t ERROR_ACCESS_DENIED_CODE = 5;
+inline constexpr std::uint32_t ERROR_INVALID_WINDOW_HANDLE_CODE = 1400;
 
 } // namespace ravlet::text

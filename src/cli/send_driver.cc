@@ -32,6 +32,17 @@ Priority choose_priority(const SwitchTable& table, const LeadBytes& lead_bytes)
     return priority;
 }
 
+// The line that names a failed hand-over's system error and its likely cause.
+std::string hand_over_failure(std::uint32_t error)
+{
+    std::string line = std::string(text::HAND_OVER_FAILED) + std::to_string(error);
+    if (error == text::ERROR_ACCESS_DENIED_CODE)
+        line += text::ACCESS_DENIED_CAUSE;
+    else if (error == text::ERROR_INVALID_WINDOW_HANDLE_CODE)
+        line += text::WINDOW_CLOSED_CAUSE;
+    return line;
+}
+
 } // namespace
 
 void print_usage(OutputStream& out)
@@ -93,6 +104,8 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
             return ExitStatus::Sent;
         }
         print_line(out, text::NOT_FOUND);
+        if (const std::uint32_t error = platform.hand_over_error(); error != 0)
+            print_line(err, hand_over_failure(error));
         return ExitStatus::NotSent;
     } catch (const std::bad_alloc&) {
         // Includes a packet too large for its 32-bit size field.

@@ -18,11 +18,13 @@ constexpr std::string_view HELP[] = {
     "  --title T      own a window titled T instead",
     "  --count N      end after N messages (status 0 if all were well-formed, else 1)",
     "  --reply N      the result returned for each message (default 1)",
-    "  --delay-ms N   wait N milliseconds before returning each result",
-    "  --hex          also print each packet's bytes in hex, on the next line",
+    "  --delay-ms N   wait N milliseconds before handling each message",
+    "  --hex          also print each packet's bytes in hex, and wParam and dwData,",
+    "                 on the next two lines",
     "  --help         show this text",
     "",
-    "Malformed packets are reported on standard error and counted. Ctrl+C ends it.",
+    "Malformed messages (a bad packet, or wParam or dwData not 0) are reported on",
+    "standard error and counted. Ctrl+C ends it.",
 };
 
 } // namespace
@@ -40,13 +42,17 @@ ListenStatus run_listen(int argc, const char* const* argv, OutputStream& out, Ou
             print_line(out, line);
         return ListenStatus::AllWellFormed;
     }
+    if (const std::optional<std::string> problem = window_title_problem(options.title)) {
+        print_line(err, "ravlet-listen: " + *problem);
+        return ListenStatus::BadCommandLine;
+    }
 
     MessageLog log(options, out, err);
     if (const std::optional<std::string> problem = serve_window({options.title, options.delay_ms}, log, err)) {
         print_line(err, "ravlet-listen: " + *problem);
         return ListenStatus::Failed;
     }
-    return log.malformed() == 0 ? ListenStatus::AllWellFormed : ListenStatus::Failed;
+    return static_cast<ListenStatus>(log.exit_status());
 }
 
 } // namespace ravlet

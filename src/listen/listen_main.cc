@@ -1,7 +1,8 @@
 #include "listen/listen_driver.h"
-#include "platform/console.h"
+#include "platform/window_server.h"
 
 int main(int argc, char** argv)
 {
-    return static_cast<int>(ravlet::run_listen(argc, argv, ravlet::standard_output(), ravlet::standard_error()));
+    ravlet::prepare_listener_process();
+    return static_cast<int>(ravlet::run_listen(argc, argv, ravlet::listener_output(), ravlet::listener_error()));
 }

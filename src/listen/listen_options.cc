@@ -37,12 +37,10 @@ ListenOptionsResult parse_listen_options(int argc, const char* const* argv)
             return result;
         };
 
-        if (name == "--help" || name == "-h") {
-            options.help = true;
-            continue;
-        }
-        if (name == "--hex") {
-            options.hex = true;
+        if (name == "--help" || name == "-h" || name == "--hex") {
+            if (attached)
+                return fail(std::string(name) + " takes no value (see --help)");
+            (name == "--hex" ? options.hex : options.help) = true;
             continue;
         }
         if (name != "--title" && name != "--count" && name != "--reply" && name != "--delay-ms")

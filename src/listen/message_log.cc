@@ -2,6 +2,8 @@
 
 #include "packet/message_packet.h"
 
+#include <optional>
+
 namespace ravlet {
 namespace {
 
@@ -61,12 +63,43 @@ MessageLog::MessageLog(const ListenOptions& options, OutputStream& out, OutputSt
 {
 }
 
-std::int64_t MessageLog::on_copy_data(std::span<const std::uint8_t> data, std::uint64_t)
+namespace {
+
+std::string hex_number(std::uint64_t value)
+{
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), HEX_DIGITS[value & 15]);
+        value >>= 4;
+    } while (value != 0);
+    return "0x" + digits;
+}
+
+// Why a message is malformed, or nothing when it is well-formed. The tool
+// always sends wParam 0 and dwData 0.
+std::optional<std::string> message_problem(const CopyDataMessage& message, const DecodeResult& decoded)
+{
+    if (!message.record_problem.empty())
+        return std::string(message.record_problem);
+    if (message.w_param != 0)
+        return "wParam is " + hex_number(message.w_param) + ", not 0";
+    if (message.dw_data != 0)
+        return "dwData is " + hex_number(message.dw_data) + ", not 0";
+    if (!decoded.ok())
+        return std::string(describe(decoded.error));
+    return std::nullopt;
+}
+
+} // namespace
+
+std::int64_t MessageLog::on_copy_data(const CopyDataMessage& message)
 {
     const std::uint64_t number = ++received_;
+    const std::span<const std::uint8_t> data = message.data;
     const DecodeResult decoded = decode_packet(data.data(), data.size());
-    OutputStream& stream = decoded.ok() ? out_ : err_;
-    if (decoded.ok()) {
+    const std::optional<std::string> problem = message_problem(message, decoded);
+    OutputStream& stream = problem ? err_ : out_;
+    if (!problem) {
         std::string line = "#";
         line.append(std::to_string(number)).append(" priority=").append(priority_word(decoded.packet.priority));
         line.append(" to=");
@@ -79,17 +112,24 @@ std::int64_t MessageLog::on_copy_data(std::span<const std::uint8_t> data, std::u
         print_line(out_, line);
     } else {
         ++malformed_;
-        print_line(err_, "ravlet-listen: message #" + std::to_string(number) + " is malformed: " +
-                             std::string(describe(decoded.error)) + " (" + std::to_string(data.size()) + " bytes)");
+        print_line(err_, "ravlet-listen: message #" + std::to_string(number) + " is malformed: " + *problem + " (" +
+                             std::to_string(data.size()) + " bytes)");
     }
-    if (options_.hex)
+    if (options_.hex) {
         print_line(stream, hex_line(data));
+        print_line(stream, "  wParam=" + hex_number(message.w_param) + " dwData=" + hex_number(message.dw_data));
+    }
     return options_.reply;
 }
 
 bool MessageLog::finished() const
 {
     return options_.count && received_ >= *options_.count;
+}
+
+int MessageLog::exit_status() const
+{
+    return malformed_ == 0 ? 0 : 1;
 }
 
 } // namespace ravlet

@@ -17,13 +17,16 @@ namespace ravlet {
 // which bytes arrived.
 std::string quote_bytes(std::string_view bytes);
 
-// One line per message on `out`; malformed packets are reported on `err`.
+// One line per message on `out`; malformed messages (a bad packet, or a
+// wParam or dwData other than 0) are reported on `err` and counted.
 class MessageLog final : public CopyDataHandler {
 public:
     MessageLog(const ListenOptions& options, OutputStream& out, OutputStream& err);
 
-    std::int64_t on_copy_data(std::span<const std::uint8_t> data, std::uint64_t dw_data) override;
+    std::int64_t on_copy_data(const CopyDataMessage& message) override;
     bool finished() const override;
+    // 0 when every message was well-formed, 1 otherwise.
+    int exit_status() const override;
 
     std::uint64_t received() const { return received_; }
     std::uint64_t malformed() const { return malformed_; }

@@ -56,10 +56,14 @@ public:
         ::SetLastError(0);
         const LRESULT result = ::SendMessageA(reinterpret_cast<HWND>(window.handle), WM_COPYDATA, 0,
                                               reinterpret_cast<LPARAM>(&data));
-        if (result == 0 && ::GetLastError() != 0)
-            return HandOver::WindowGone;
-        return HandOver::Delivered;
+        error_ = result == 0 ? ::GetLastError() : 0;
+        return error_ != 0 ? HandOver::WindowGone : HandOver::Delivered;
     }
+
+    std::uint32_t hand_over_error() const override { return error_; }
+
+private:
+    DWORD error_ = 0;
 };
 
 } // namespace

@@ -41,6 +41,9 @@ public:
     virtual std::optional<WindowRef> find_window(const char* title) = 0;
     // Sends WM_COPYDATA with wParam 0 and returns once the window has handled it.
     virtual HandOver send_copy_data(WindowRef window, const CopyData& record) = 0;
+    // The system's error code for the last hand-over that did not deliver,
+    // 0 when the platform has none to give.
+    virtual std::uint32_t hand_over_error() const { return 0; }
 };
 
 // The implementation for the platform this build targets.

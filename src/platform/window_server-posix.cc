@@ -7,11 +7,14 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -32,32 +35,41 @@ extern "C" void request_stop(int)
     stop_requested = 1;
 }
 
-// Stop signals are blocked except while waiting in ppoll, so that a signal
-// between a check of stop_requested and the wait cannot be missed.
+// Stop signals are blocked except inside ppoll, so that a signal between a
+// check of stop_requested and a wait cannot be missed. Every wait of the
+// server, for a sender and for room in its own output alike, goes through
+// wait_until_ready.
 class StopSignals {
 public:
-    StopSignals()
+    static void install()
     {
         stop_requested = 0;
         struct sigaction action {};
         action.sa_handler = request_stop;
         sigemptyset(&action.sa_mask);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        for (int sig : STOP_SIGNALS)
             ::sigaction(sig, &action, nullptr);
         std::signal(SIGPIPE, SIG_IGN);
-        sigset_t block;
-        sigemptyset(&block);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP})
-            sigaddset(&block, sig);
+        sigset_t block = stop_set();
         ::sigprocmask(SIG_BLOCK, &block, &waiting_mask_);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        for (int sig : STOP_SIGNALS)
             sigdelset(&waiting_mask_, sig);
+        installed_ = true;
     }
-    ~StopSignals() { ::sigprocmask(SIG_UNBLOCK, &blocked(), nullptr); }
+    static void uninstall()
+    {
+        if (!installed_)
+            return;
+        installed_ = false;
+        const sigset_t unblock = stop_set();
+        ::sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+    }
+    static bool installed() { return installed_; }
 
-    // Waits for `events` on fd, or until the timeout (negative: none) or a
-    // stop signal. Returns true when the fd is ready.
-    bool wait(int fd, short events, int timeout_ms) const
+    // Waits for `events` on fd (none when fd < 0) until the timeout
+    // (negative: none) or a stop signal. True when the fd is ready and no
+    // stop has been asked for.
+    static bool wait_until_ready(int fd, short events, int timeout_ms)
     {
         pollfd entry{fd, events, 0};
         timespec timeout{timeout_ms / 1000, (timeout_ms % 1000) * 1000000L};
@@ -66,18 +78,74 @@ public:
     }
 
 private:
-    static const sigset_t& blocked()
+    static constexpr int STOP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+    static sigset_t stop_set()
     {
-        static sigset_t set = [] {
-            sigset_t s;
-            sigemptyset(&s);
-            for (int sig : {SIGINT, SIGTERM, SIGHUP})
-                sigaddset(&s, sig);
-            return s;
-        }();
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : STOP_SIGNALS)
+            sigaddset(&set, sig);
         return set;
     }
-    sigset_t waiting_mask_{};
+    static inline sigset_t waiting_mask_{};
+    static inline bool installed_ = false;
+};
+
+// Set when a stop cut a write short: the line in hand did not get out whole.
+bool output_cut_short = false;
+
+// A line-buffered descriptor stream whose writes wait for room in ppoll, so
+// a stop signal ends the wait; after a stop, it writes only what fits at once.
+class StoppableStream final : public OutputStream {
+public:
+    explicit StoppableStream(int fd)
+        : fd_(fd)
+    {
+    }
+    ~StoppableStream() override { flush(); }
+
+    void write(std::string_view bytes) override { pending_.append(bytes); }
+    void flush() override
+    {
+        write_all(pending_.data(), pending_.size());
+        pending_.clear();
+    }
+
+private:
+    void write_all(const char* bytes, std::size_t size) const
+    {
+        while (size > 0) {
+            if (StopSignals::installed() && !room_for_more()) {
+                output_cut_short = true;
+                return;
+            }
+            // At most PIPE_BUF bytes: a pipe that polls writable takes them
+            // without blocking.
+            const ssize_t n = ::write(fd_, bytes, std::min<std::size_t>(size, PIPE_BUF));
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0)
+                return; // closed, full or gone: nothing to be done
+            bytes += n;
+            size -= static_cast<std::size_t>(n);
+        }
+    }
+
+    bool room_for_more() const
+    {
+        if (stop_requested) {
+            pollfd entry{fd_, POLLOUT, 0};
+            return ::poll(&entry, 1, 0) > 0;
+        }
+        while (!StopSignals::wait_until_ready(fd_, POLLOUT, -1)) {
+            if (stop_requested)
+                return false;
+        }
+        return true;
+    }
+
+    int fd_;
+    std::string pending_;
 };
 
 using Clock = std::chrono::steady_clock;
@@ -88,8 +156,7 @@ void report(OutputStream& err, const std::string& text)
 }
 
 // Serves one connection: one frame in, one result out.
-void serve_connection(const StopSignals& signals, int fd, const WindowServerOptions& options,
-                      CopyDataHandler& handler, OutputStream& err)
+void serve_connection(int fd, const WindowServerOptions& options, CopyDataHandler& handler, OutputStream& err)
 {
     // The header must come quickly; a frame that has announced itself gets
     // longer for its data.
@@ -103,7 +170,7 @@ void serve_connection(const StopSignals& signals, int fd, const WindowServerOpti
             report(err, "frame not sent in time; connection closed");
             return;
         }
-        if (!signals.wait(fd, POLLIN, static_cast<int>(left))) {
+        if (!StopSignals::wait_until_ready(fd, POLLIN, static_cast<int>(left))) {
             if (stop_requested)
                 return;
             continue;
@@ -127,11 +194,21 @@ void serve_connection(const StopSignals& signals, int fd, const WindowServerOpti
         return;
     }
 
-    const std::int64_t result = handler.on_copy_data(frame.data(), frame.header().dw_data);
+    // The delay comes before the message is handled, so that a stop during
+    // it leaves nothing printed for a sender that is told the window is gone.
     if (options.reply_delay_ms > 0) {
-        signals.wait(-1, 0, static_cast<int>(options.reply_delay_ms));
-        if (stop_requested)
-            return; // ended while holding the message: the sender sees the window gone
+        StopSignals::wait_until_ready(-1, 0, static_cast<int>(options.reply_delay_ms));
+        if (stop_requested) {
+            report(err, "stopped while holding a message; it was not answered");
+            return;
+        }
+    }
+    output_cut_short = false;
+    const std::int64_t result =
+        handler.on_copy_data({frame.data(), frame.header().w_param, frame.header().dw_data, {}});
+    if (output_cut_short) {
+        report(err, "stopped while printing a message; it was not answered");
+        return;
     }
     std::array<std::uint8_t, COPYDATA_REPLY_SIZE> reply{};
     for (std::size_t i = 0; i < reply.size(); ++i)
@@ -143,10 +220,33 @@ void serve_connection(const StopSignals& signals, int fd, const WindowServerOpti
 // Makes D, or checks the one that is there.
 std::optional<std::string> prepare_desktop(const std::string& desktop)
 {
-    if (::mkdir(desktop.c_str(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(desktop.c_str(), 0700) == 0) {
+        // mkdir applies the umask; the directory must be usable by its owner.
+        if (::chmod(desktop.c_str(), 0700) != 0)
+            return "cannot set the mode of " + desktop + ": " + std::strerror(errno);
+    } else if (errno != EEXIST) {
         return "cannot create " + desktop + ": " + std::strerror(errno);
+    }
     if (std::optional<std::string> problem = desktop_directory_problem(desktop))
         return "refusing the desktop directory: " + *problem;
+    return std::nullopt;
+}
+
+std::string already_listening(const std::string& title)
+{
+    return "a window titled \"" + title + "\" is already listening";
+}
+
+// The lock that makes one listener the owner of a title: held for the
+// listener's lifetime, it alone may replace a stale socket and bind a new one.
+std::optional<std::string> lock_title(const std::string& desktop, const std::string& title, UniqueFd& lock)
+{
+    const std::string path = desktop + "/." + title + ".lock";
+    lock = UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!lock.valid())
+        return "cannot open " + path + ": " + std::strerror(errno);
+    if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? already_listening(title) : "flock " + path + ": " + std::strerror(errno);
     return std::nullopt;
 }
 
@@ -160,13 +260,41 @@ std::optional<std::string> claim_path(const std::string& path, const std::string
     if (!S_ISSOCK(st.st_mode))
         return path + " exists and is not a socket";
     if (connect_to_window(title.c_str()).valid())
-        return "a window titled \"" + title + "\" is already listening";
+        return already_listening(title);
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
         return "cannot remove the stale socket " + path + ": " + std::strerror(errno);
     return std::nullopt;
 }
 
 } // namespace
+
+void prepare_listener_process()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            ::open("/dev/null", O_RDWR);
+    }
+}
+
+OutputStream& listener_output()
+{
+    static StoppableStream stream(STDOUT_FILENO);
+    return stream;
+}
+
+OutputStream& listener_error()
+{
+    static StoppableStream stream(STDERR_FILENO);
+    return stream;
+}
+
+std::optional<std::string> window_title_problem(const std::string& title)
+{
+    const std::string desktop = desktop_directory();
+    if (!window_socket_path(desktop, title.c_str()))
+        return "the title \"" + title + "\" cannot name a window socket in " + desktop;
+    return std::nullopt;
+}
 
 std::optional<std::string> serve_window(const WindowServerOptions& options, CopyDataHandler& handler,
                                         OutputStream& err)
@@ -177,6 +305,9 @@ std::optional<std::string> serve_window(const WindowServerOptions& options, Copy
     const std::optional<std::string> path = window_socket_path(desktop, options.title.c_str());
     if (!path)
         return "the title \"" + options.title + "\" cannot name a window socket in " + desktop;
+    UniqueFd lock;
+    if (std::optional<std::string> problem = lock_title(desktop, options.title, lock))
+        return problem;
     if (std::optional<std::string> problem = claim_path(*path, options.title))
         return problem;
 
@@ -186,7 +317,7 @@ std::optional<std::string> serve_window(const WindowServerOptions& options, Copy
     const sockaddr_un address = socket_address(*path);
     if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (errno == EADDRINUSE)
-            return "a window titled \"" + options.title + "\" is already listening";
+            return already_listening(options.title);
         return "bind " + *path + ": " + std::strerror(errno);
     }
     struct stat ours {};
@@ -196,20 +327,21 @@ std::optional<std::string> serve_window(const WindowServerOptions& options, Copy
         return std::string("listen: ") + std::strerror(errno);
     }
 
-    const StopSignals signals;
+    StopSignals::install();
     print_line(err, "ravlet-listen: window \"" + options.title + "\" is listening at " + *path);
     while (!handler.finished() && !stop_requested) {
-        if (!signals.wait(listener.get(), POLLIN, -1))
+        if (!StopSignals::wait_until_ready(listener.get(), POLLIN, -1))
             continue;
         UniqueFd client(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (client.valid())
-            serve_connection(signals, client.get(), options, handler, err);
+            serve_connection(client.get(), options, handler, err);
     }
 
     // Remove the socket only if it is still the one we bound.
     struct stat now {};
     if (::lstat(path->c_str(), &now) == 0 && now.st_ino == ours.st_ino && now.st_dev == ours.st_dev)
         ::unlink(path->c_str());
+    StopSignals::uninstall();
     return std::nullopt;
 }
 
