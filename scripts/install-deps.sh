@@ -10,7 +10,7 @@ scope=${1:-all}
 want_native=(cmake g++ make libgtest-dev groff-base man-db)
 want_fuzz=(clang libclang-rt-14-dev)
 want_bench=(libbenchmark-dev hyperfine time valgrind)
-want_windows=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 wine32:i386 xvfb)
+want_windows=(locales g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 wine32:i386 xvfb)
 
 missing=()
 is_installed() {
@@ -30,7 +30,11 @@ for pkg in "${wanted[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+# The Windows tests run a double-byte code page, which Wine takes from this locale.
+need_locale=0
+case "$scope" in native | bench) ;; *) locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' || need_locale=1 ;; esac
+
+if [ ${#missing[@]} -eq 0 ] && [ "$need_locale" -eq 0 ]; then
     exit 0
 fi
 
@@ -43,6 +47,13 @@ export DEBIAN_FRONTEND=noninteractive
 if [ "$need_i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
-echo "install-deps: installing ${missing[*]}"
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "install-deps: installing ${missing[*]}"
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ "$need_locale" -eq 1 ]; then
+    echo "install-deps: generating the ja_JP.UTF-8 locale"
+    grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen >/dev/null
+fi

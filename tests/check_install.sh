@@ -10,7 +10,8 @@ trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/ravlet bin/ravlet-listen share/man/man1/ravlet.1 share/man/man1/ravlet-listen.1 \
-    share/doc/ravlet/README.md share/doc/ravlet/posix-window-messaging.md; do
+    share/doc/ravlet/README.md share/doc/ravlet/CHANGELOG.md share/doc/ravlet/LICENSE \
+    share/doc/ravlet/posix-window-messaging.md; do
     [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 

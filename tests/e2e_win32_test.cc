@@ -257,6 +257,96 @@ TEST(EndToEndWindows, FiftySendersAtOnce)
     EXPECT_EQ(received, expected);
 }
 
+// The listener under stress: a count reached while others wait, listeners
+// racing for one title, records that misuse their fields, a failed loop.
+TEST(EndToEndWindows, CountEndsTheListenerEvenWithSendersWaiting)
+{
+    auto listener = listen("--count 1 --delay-ms 1500");
+    Win32Child first("ravlet.exe", "-r first -m hi");
+    ::Sleep(500);
+    Win32Child second("ravlet.exe", "-r second -m hi");
+    const Win32Finished r1 = first.finish();
+    const Win32Finished r2 = second.finish();
+    EXPECT_EQ(r1.exit_code, 0u);
+    EXPECT_EQ(r1.out, SENT);
+    EXPECT_EQ(r2.exit_code, MINUS_ONE) << "the window has gone for a later sender";
+    EXPECT_EQ(r2.out, NOT_FOUND);
+    const Win32Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 0u);
+    EXPECT_EQ(listened.out, "#1 priority=normal to=\"first\" text=\"hi\"\r\n");
+}
+
+TEST(EndToEndWindows, OneOwnerAmongListenersStartedTogether)
+{
+    for (int trial = 0; trial < 3; ++trial) {
+        SCOPED_TRACE(trial);
+        std::vector<std::unique_ptr<Win32Child>> listeners;
+        for (int i = 0; i < 4; ++i)
+            listeners.push_back(std::make_unique<Win32Child>("ravlet-listen.exe", "--count 1"));
+        Win32Child* owner = nullptr;
+        for (auto& listener : listeners) {
+            if (listener->wait_for_err(READY, std::chrono::seconds(10))) {
+                EXPECT_EQ(owner, nullptr) << "two listeners own the title";
+                owner = listener.get();
+                continue;
+            }
+            const Win32Finished r = listener->finish();
+            EXPECT_EQ(r.exit_code, 1u);
+            EXPECT_EQ(r.err, "ravlet-listen: a window titled \"Corvane.NET\" already exists\r\n");
+        }
+        ASSERT_NE(owner, nullptr);
+        EXPECT_EQ(ravlet("-r a -m b").exit_code, 0u);
+        EXPECT_EQ(owner->finish().exit_code, 0u);
+    }
+}
+
+TEST(EndToEndWindows, ListenerShowsAndChecksTheRecord)
+{
+    auto listener = listen("--count 3 --hex");
+    const HWND window = ::FindWindowA(nullptr, "Corvane.NET");
+    ASSERT_NE(window, nullptr);
+    const MessagePacket packet = build_packet(std::vector<std::string_view>{"ann"}, "hi", Priority::Normal);
+    const auto send = [&](WPARAM w_param, ULONG_PTR dw_data, const void* data, DWORD size) {
+        COPYDATASTRUCT record{dw_data, size, const_cast<void*>(data)};
+        return ::SendMessageA(window, WM_COPYDATA, w_param, reinterpret_cast<LPARAM>(&record));
+    };
+    EXPECT_EQ(send(0x1234, 0xDEADBEEF, packet.data(), packet.size()), 1);
+    EXPECT_EQ(send(0, 0, nullptr, 0), 1);
+    EXPECT_EQ(send(0, 0, packet.data(), packet.size()), 1);
+    const Win32Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 1u);
+    const std::string hex = "  " + test::to_hex(packet.bytes()) + "\r\n";
+    EXPECT_NE(listened.err.find("ravlet-listen: message #1 is malformed: wParam is 0x1234, not 0 (23 bytes)\r\n" +
+                                hex + "  wParam=0x1234 dwData=0xDEADBEEF\r\n"),
+              std::string::npos)
+        << listened.err;
+    EXPECT_NE(listened.err.find("ravlet-listen: message #2 is malformed: shorter than the 16-byte header (0 bytes)"),
+              std::string::npos)
+        << listened.err;
+    EXPECT_EQ(listened.out, "#3 priority=normal to=\"ann\" text=\"hi\"\r\n" + hex + "  wParam=0x0 dwData=0x0\r\n");
+}
+
+// Wine's message loop fails on a WM_COPYDATA of about 2 MB: the listener
+// says so and fails, instead of ending as if closed.
+TEST(EndToEndWindows, FailedMessageLoopIsReported)
+{
+    auto listener = listen("");
+    const HWND window = ::FindWindowA(nullptr, "Corvane.NET");
+    ASSERT_NE(window, nullptr);
+    std::vector<std::uint8_t> big(3u << 20, 'x');
+    COPYDATASTRUCT record{0, static_cast<DWORD>(big.size()), big.data()};
+    ::SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record));
+    ::Sleep(500);
+    if (listener->running()) {
+        ::PostMessageA(window, WM_CLOSE, 0, 0);
+        const Win32Finished listened = listener->finish();
+        GTEST_SKIP() << "this Wine's message loop took a 3 MB message: " << listened.err;
+    }
+    const Win32Finished listened = listener->finish();
+    EXPECT_EQ(listened.exit_code, 1u);
+    EXPECT_NE(listened.err.find("ravlet-listen: GetMessageA failed, error "), std::string::npos) << listened.err;
+}
+
 // A 32-bit tool and a 64-bit messenger, and the other way round: the other
 // bitness's programs come from the build that RAVLET_PEER_DIR names.
 TEST(CrossBitness, PacketCrossesBetweenBitnessesByteForByte)
@@ -274,8 +364,8 @@ TEST(CrossBitness, PacketCrossesBetweenBitnessesByteForByte)
     const std::string recipients[] = {"ann", "Bob Lee"};
     const MessagePacket packet = build_packet(std::span<const std::string>(recipients), "hi\tthere", Priority::High);
     const std::string arguments = "-r ann \"Bob Lee\" -m \"hi\tthere\" -p High";
-    const std::string expected_log =
-        "#1 priority=high to=\"ann\",\"Bob Lee\" text=\"hi\\x09there\"\r\n  " + test::to_hex(packet.bytes()) + "\r\n";
+    const std::string expected_log = "#1 priority=high to=\"ann\",\"Bob Lee\" text=\"hi\\x09there\"\r\n  " +
+                                     test::to_hex(packet.bytes()) + "\r\n  wParam=0x0 dwData=0x0\r\n";
 
     struct Pairing {
         std::string tool;

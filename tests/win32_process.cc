@@ -46,7 +46,12 @@ Win32Child::Win32Child(const std::string& exe_name, const std::string& arguments
         throw std::runtime_error("CreateProcessA " + exe + " failed, error " + std::to_string(error));
     }
     out_reader_ = std::thread([this, out_read] { drain(out_read, out_); });
-    err_reader_ = std::thread([this, err_read] { drain(err_read, err_); });
+    err_reader_ = std::thread([this, err_read] {
+        drain(err_read, err_);
+        std::lock_guard lock(mutex_);
+        err_ended_ = true;
+        changed_.notify_all();
+    });
 }
 
 Win32Child::~Win32Child()
@@ -72,7 +77,8 @@ void Win32Child::drain(HANDLE pipe, std::string& text)
 bool Win32Child::wait_for_err(const std::string& marker, std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return err_.find(marker) != std::string::npos; });
+    return changed_.wait_for(lock, timeout, [&] { return err_.find(marker) != std::string::npos || err_ended_; }) &&
+           err_.find(marker) != std::string::npos;
 }
 
 Win32Finished Win32Child::finish()

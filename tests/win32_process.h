@@ -30,6 +30,8 @@ public:
 
     void terminate() { ::TerminateProcess(process_.hProcess, 99); }
     bool running() const { return ::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+    // Waits until standard error holds `marker`; false on timeout, or once
+    // it has ended without it.
     bool wait_for_err(const std::string& marker, std::chrono::milliseconds timeout = std::chrono::seconds(20));
     Win32Finished finish();
     std::string err_so_far()
@@ -43,6 +45,7 @@ private:
 
     PROCESS_INFORMATION process_{};
     bool finished_ = false;
+    bool err_ended_ = false; // the child's standard error has reached its end
     std::mutex mutex_;
     std::condition_variable changed_;
     std::string out_;
