@@ -119,7 +119,7 @@ protected:
         const std::optional<WindowRef> window = platform.find_window(MESSENGER_WINDOW_TITLE);
         if (!window)
             return std::nullopt;
-        return platform.send_copy_data(*window, CopyData{0, packet.size(), packet.data()});
+        return platform.send_copy_data(*window, CopyData{0, packet.size(), packet.data()}, std::nullopt);
     }
 
     std::string runtime_dir_;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <new>
 #include <optional>
 #include <string>
@@ -55,8 +56,9 @@ public:
             looked_up.emplace_back(title);
         return window_present ? std::optional<WindowRef>(WindowRef{0x1234}) : std::nullopt;
     }
-    HandOver send_copy_data(WindowRef window, const CopyData& r) override
+    HandOver send_copy_data(WindowRef window, const CopyData& r, std::optional<std::uint32_t> limit_ms) override
     {
+        limit = limit_ms;
         EXPECT_EQ(window.handle, 0x1234u);
         ++sends;
         record = r;
@@ -64,6 +66,34 @@ public:
         return hand_over;
     }
     std::uint32_t hand_over_error() const override { return hand_over == HandOver::Delivered ? 0 : error; }
+
+    // A clock that moves only when the run sleeps, and files held in memory.
+    std::uint64_t monotonic_ms() override { return clock_ms; }
+    void sleep_ms(std::uint32_t ms) override
+    {
+        clock_ms += ms;
+        ++sleeps;
+        if (window_appears_at_ms && clock_ms >= *window_appears_at_ms)
+            window_present = true;
+    }
+    bool read_file(const char* path, std::string& bytes, std::string& problem) override
+    {
+        files_read.emplace_back(path);
+        const auto found = files.find(path);
+        if (found == files.end()) {
+            problem = "No such file or directory";
+            return false;
+        }
+        bytes = found->second;
+        return true;
+    }
+
+    std::optional<std::uint32_t> limit; // the hand-over's limit
+    std::uint64_t clock_ms = 0;
+    int sleeps = 0;
+    std::optional<std::uint64_t> window_appears_at_ms;
+    std::map<std::string, std::string> files;
+    std::vector<std::string> files_read;
 };
 
 const std::string BANNER = "ravlet " RAVLET_VERSION "\n"
@@ -244,6 +274,140 @@ TEST(SendDriver, OutcomesWithoutAWindowToTake)
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(platform.sends, c.sends);
+    }
+}
+
+// The opt-in switches for scripts, against a fake clock and fake files.
+TEST(ScriptSwitches, QuietLeavesOutOnlyTheBanner)
+{
+    FakePlatform sent;
+    EXPECT_EQ(run(sent, {"--quiet", "-r", "ann", "-m", "hi"}).out, "Message has been sent.\n");
+    FakePlatform usage;
+    EXPECT_EQ(run(usage, {"-r", "ann", "--quiet"}).out, USAGE);
+    FakePlatform refused;
+    const RunResult r = run(refused, {"-r", "ann", "-m", "hi", "--quiet", "--timeout", "x"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err, "");
+}
+
+TEST(ScriptSwitches, TimeoutBoundsTheHandOver)
+{
+    FakePlatform unbounded;
+    run(unbounded, {"-r", "ann", "-m", "hi"});
+    EXPECT_EQ(unbounded.limit, std::nullopt) << "without --timeout the wait has no limit";
+
+    FakePlatform platform;
+    platform.hand_over = HandOver::TimedOut;
+    const RunResult r = run(platform, {"-r", "ann", "-m", "hi", "--timeout", "1500"});
+    EXPECT_EQ(platform.limit, 1500u);
+    EXPECT_EQ(r.status, ExitStatus::TimedOut);
+    EXPECT_EQ(static_cast<int>(r.status), 2);
+    EXPECT_EQ(r.out, BANNER + "Corvane did not answer in time.\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(ScriptSwitches, WaitLooksAgainUntilTheWindowAppearsOrTimeIsUp)
+{
+    FakePlatform appears;
+    appears.window_present = false;
+    appears.window_appears_at_ms = 250;
+    const RunResult found = run(appears, {"--wait", "1000", "-r", "ann", "-m", "hi"});
+    EXPECT_EQ(found.status, ExitStatus::Sent);
+    EXPECT_EQ(appears.sleeps, 3) << "every 100 ms";
+
+    FakePlatform never;
+    never.window_present = false;
+    const RunResult missing = run(never, {"--wait", "350", "-r", "ann", "-m", "hi"});
+    EXPECT_EQ(missing.status, ExitStatus::NotSent);
+    EXPECT_EQ(missing.out, BANNER + "Corvane not found.\n");
+    EXPECT_EQ(never.clock_ms, 350u) << "the last pause ends at the limit";
+    EXPECT_EQ(never.looked_up.size(), 4u);
+
+    FakePlatform once;
+    once.window_present = false;
+    run(once, {"--wait", "0", "-r", "ann", "-m", "hi"});
+    EXPECT_EQ(once.sleeps, 0);
+}
+
+TEST(ScriptSwitches, TextFileStandsInForTheMessage)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        std::string text; // what the packet carries
+    };
+    const Case cases[] = {
+        {"one line end dropped", "hi\n", "hi"},
+        {"CR LF kept inside, one dropped at the end", "line 1\r\nline 2\r\n", "line 1\r\nline 2"},
+        {"only one line end dropped", "hi\n\n", "hi\n"},
+        {"a lone CR stays", "hi\r", "hi\r"},
+        {"no line end", "hi", "hi"},
+        {"empty", "", ""},
+        {"bytes above 0x7F unchanged", "\x82\xA0\xFF", "\x82\xA0\xFF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* path : {"msg.txt", "-"}) {
+            FakePlatform platform;
+            platform.files[path] = c.content;
+            const RunResult r = run(platform, {"-r", "ann", "--text-file", path});
+            EXPECT_EQ(r.status, ExitStatus::Sent);
+            EXPECT_EQ(test::to_hex(platform.sent), packet_hex({"ann"}, c.text, 1));
+        }
+    }
+}
+
+TEST(ScriptSwitches, BadValuesAreRefusedAndNothingIsSent)
+{
+    struct Case {
+        std::vector<const char*> args;
+        std::string err;
+    };
+    const std::string ms = " needs a whole number of milliseconds from ";
+    const Case cases[] = {
+        {{"--timeout", "abc"}, "ravlet: --timeout" + ms + "1 to 2147483647, not 'abc'\n"},
+        {{"--timeout", "-5"}, "ravlet: --timeout" + ms + "1 to 2147483647, not '-5'\n"},
+        {{"--timeout", "0"}, "ravlet: --timeout" + ms + "1 to 2147483647, not '0'\n"},
+        {{"--timeout", "2147483648"}, "ravlet: --timeout" + ms + "1 to 2147483647, not '2147483648'\n"},
+        {{"--timeout", "99999999999999999999"}, "ravlet: --timeout" + ms + "1 to 2147483647, not '99999999999999999999'\n"},
+        {{"--timeout", "1e3"}, "ravlet: --timeout" + ms + "1 to 2147483647, not '1e3'\n"},
+        {{"--timeout", ""}, "ravlet: --timeout needs a value\n"},
+        {{"--timeout"}, "ravlet: --timeout needs a value\n"},
+        {{"--timeout", "10", "20"}, "ravlet: --timeout takes one value; '20' is one too many\n"},
+        {{"--wait", "+5"}, "ravlet: --wait" + ms + "0 to 2147483647, not '+5'\n"},
+        {{"--quiet", "bob"}, "ravlet: --quiet takes no value, but was given 'bob'\n"},
+        {{"--text-file", "msg.txt", "-m", "hi"}, "ravlet: --text-file and -m cannot be given together\n"},
+        {{"--text-file"}, "ravlet: --text-file needs a path, or - for standard input\n"},
+        {{"--text-file", "missing.txt"}, "ravlet: cannot read missing.txt: No such file or directory\n"},
+        {{"--text-file", "nul.txt"}, "ravlet: the text in nul.txt holds a NUL byte at offset 2, which a message cannot carry\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> args = {"-r", "ann"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        if (std::string(c.args[0]) != "--text-file")
+            args.insert(args.end(), {"-m", "hi"});
+        SCOPED_TRACE(c.err);
+        FakePlatform platform;
+        platform.files["msg.txt"] = "hi";
+        platform.files["nul.txt"] = std::string("hi\0there", 8);
+        const RunResult r = run(platform, args);
+        EXPECT_EQ(r.status, ExitStatus::NotSent);
+        EXPECT_EQ(r.out, std::string(c.args[0]) == "--quiet" ? "" : BANNER);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(platform.sends, 0);
+    }
+}
+
+TEST(ScriptSwitches, UsageRulesStandWithTheNewSwitches)
+{
+    for (const std::vector<const char*>& args : std::vector<std::vector<const char*>>{
+             {"--text-file", "msg.txt"}, {"-r", "--text-file", "msg.txt"}, {"-r", "ann", "--wait", "10"}}) {
+        FakePlatform platform;
+        platform.files["msg.txt"] = "hi";
+        const RunResult r = run(platform, args);
+        EXPECT_EQ(r.status, ExitStatus::NotSent);
+        EXPECT_EQ(r.out, BANNER + USAGE);
+        EXPECT_EQ(platform.sends, 0);
     }
 }
 

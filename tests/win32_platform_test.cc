@@ -113,7 +113,7 @@ TEST(Win32Platform, SendsCopyDataToTheWindowWithTheTitle)
         EXPECT_EQ(reinterpret_cast<HWND>(found->handle), window.hwnd());
 
         const MessagePacket packet = sample_packet();
-        EXPECT_EQ(platform.send_copy_data(*found, CopyData{0, packet.size(), packet.data()}), HandOver::Delivered)
+        EXPECT_EQ(platform.send_copy_data(*found, CopyData{0, packet.size(), packet.data()}, std::nullopt), HandOver::Delivered)
             << "a window procedure's result is not examined";
         window.close();
         ASSERT_EQ(window.received.size(), 1u);
@@ -137,7 +137,7 @@ TEST(Win32Platform, WindowDestroyedAfterTheLookupDidNotGetTheMessage)
     ASSERT_TRUE(found);
     window.close();
     const MessagePacket packet = sample_packet();
-    EXPECT_EQ(platform.send_copy_data(*found, CopyData{0, packet.size(), packet.data()}), HandOver::WindowGone);
+    EXPECT_EQ(platform.send_copy_data(*found, CopyData{0, packet.size(), packet.data()}, std::nullopt), HandOver::WindowGone);
     EXPECT_TRUE(window.received.empty());
 }
 

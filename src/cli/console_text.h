@@ -28,6 +28,9 @@ inline constexpr std::string_view USAGE[] = {
 
 inline constexpr std::string_view SENT = "Message has been sent.";
 inline constexpr std::string_view NOT_FOUND = "Corvane not found.";
+inline constexpr std::string_view TIMED_OUT = "Corvane did not answer in time.";
+// Starts the line that refuses a bad value of an opt-in switch.
+inline constexpr std::string_view REFUSAL_PREFIX = "ravlet: ";
 inline constexpr std::string_view FRAMEWORK_FAILED = "Fatal Error: MFC initialization failed";
 inline constexpr std::string_view OUT_OF_MEMORY = "Fatal Error: out of memory";
 

@@ -1,9 +1,11 @@
 #include "cli/send_driver.h"
 
 #include "cli/console_text.h"
+#include "cli/script_options.h"
 #include "cli/switch_table.h"
 #include "packet/message_packet.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -14,6 +16,13 @@ namespace {
 ExitStatus usage_stop(OutputStream& out)
 {
     print_usage(out);
+    return ExitStatus::NotSent;
+}
+
+// A bad value of an opt-in switch: one line on standard error, nothing sent.
+ExitStatus refuse(OutputStream& err, const std::string& reason)
+{
+    print_line(err, std::string(text::REFUSAL_PREFIX) + reason);
     return ExitStatus::NotSent;
 }
 
@@ -51,15 +60,29 @@ void print_usage(OutputStream& out)
         print_line(out, line);
 }
 
-SendOutcome deliver_packet(Platform& platform, const std::uint8_t* packet)
+SendOutcome deliver_packet(Platform& platform, std::span<const std::uint8_t> packet, const DeliveryLimits& limits)
 {
-    const CopyData record{0, packet_total_size(packet), packet};
-    const std::optional<WindowRef> window = platform.find_window(MESSENGER_WINDOW_TITLE);
+    const CopyData record{0, static_cast<std::uint32_t>(packet.size()), packet.data()};
+    std::optional<WindowRef> window = platform.find_window(MESSENGER_WINDOW_TITLE);
+    if (!window && limits.wait_ms > 0) {
+        const std::uint64_t give_up_at = platform.monotonic_ms() + limits.wait_ms;
+        for (std::uint64_t now = platform.monotonic_ms(); !window && now < give_up_at;
+             now = platform.monotonic_ms()) {
+            platform.sleep_ms(static_cast<std::uint32_t>(std::min<std::uint64_t>(WAIT_STEP_MS, give_up_at - now)));
+            window = platform.find_window(MESSENGER_WINDOW_TITLE);
+        }
+    }
     if (!window)
         return SendOutcome::NotFound;
-    if (platform.send_copy_data(*window, record) == HandOver::WindowGone)
-        return SendOutcome::NotFound;
-    return SendOutcome::Sent;
+    switch (platform.send_copy_data(*window, record, limits.timeout_ms)) {
+    case HandOver::Delivered:
+        return SendOutcome::Sent;
+    case HandOver::TimedOut:
+        return SendOutcome::TimedOut;
+    case HandOver::WindowGone:
+        break;
+    }
+    return SendOutcome::NotFound;
 }
 
 ExitStatus run_send(int argc, const char* const* argv, Platform& platform, OutputStream& out,
@@ -69,18 +92,26 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
         print_line(err, text::FRAMEWORK_FAILED);
         return ExitStatus::Fatal;
     }
-    for (std::string_view line : text::BANNER)
-        print_line(out, line);
+    if (!quiet_requested(argc, argv)) {
+        for (std::string_view line : text::BANNER)
+            print_line(out, line);
+    }
 
     try {
         const LeadBytes lead_bytes = platform.lead_bytes();
         SwitchTable table(lead_bytes);
         if (table.parse(argc, argv) < 1)
             return usage_stop(out);
-        if (!table.has_switch("-r") || !table.has_switch("-m"))
+        ScriptOptions options;
+        if (std::optional<std::string> refusal = read_script_options(table, options))
+            return refuse(err, *refusal);
+
+        // The usage rules: recipients, and a text from -m or a file.
+        const bool text_from_file = options.text_file.has_value();
+        if (!table.has_switch("-r") || (!text_from_file && !table.has_switch("-m")))
             return usage_stop(out);
         const std::int32_t recipient_count = table.value_count("-r");
-        if (table.value_count("-m") < 1 || recipient_count < 1)
+        if ((!text_from_file && table.value_count("-m") < 1) || recipient_count < 1)
             return usage_stop(out);
 
         std::vector<std::string> recipients;
@@ -92,16 +123,33 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
             recipients.reserve(static_cast<std::size_t>(recipient_count));
             for (std::int32_t i = 0; i < recipient_count; ++i)
                 recipients.push_back(table.value_at("-r", static_cast<std::uint32_t>(i)));
-            message = table.value_at("-m", 0);
+            if (!text_from_file)
+                message = table.value_at("-m", 0);
             priority = choose_priority(table, lead_bytes);
         } catch (...) {
             return usage_stop(out);
         }
 
+        if (text_from_file) {
+            const std::string& path = *options.text_file;
+            const std::string source = path == "-" ? "standard input" : path;
+            std::string error;
+            if (!platform.read_file(path.c_str(), message, error))
+                return refuse(err, "cannot read " + source + ": " + error);
+            if (std::optional<std::string> refusal = file_text_to_message(message, source))
+                return refuse(err, *refusal);
+        }
+
         const MessagePacket packet = build_packet(std::span<const std::string>(recipients), message, priority);
-        if (deliver_packet(platform, packet.data()) == SendOutcome::Sent) {
+        switch (deliver_packet(platform, packet.bytes(), {options.timeout_ms, options.wait_ms})) {
+        case SendOutcome::Sent:
             print_line(out, text::SENT);
             return ExitStatus::Sent;
+        case SendOutcome::TimedOut:
+            print_line(out, text::TIMED_OUT);
+            return ExitStatus::TimedOut;
+        case SendOutcome::NotFound:
+            break;
         }
         print_line(out, text::NOT_FOUND);
         if (const std::uint32_t error = platform.hand_over_error(); error != 0)

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
 // Arguments reach the tool as typed: the C run time must not expand
 // wildcards, whatever the toolchain's default.
 extern "C" {
@@ -11,6 +14,19 @@ int _dowildcard = 0;
 
 namespace ravlet {
 namespace {
+
+// The system's text for an error code, on one line, with the code.
+std::string system_message(DWORD code)
+{
+    char text[512] = {};
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                    text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.' ||
+                          text[length - 1] == ' '))
+        --length;
+    std::string message(text, length);
+    return (message.empty() ? "error" : message) + " (error " + std::to_string(code) + ")";
+}
 
 class Win32Platform final : public Platform {
 public:
@@ -43,21 +59,71 @@ public:
         return WindowRef{reinterpret_cast<std::uintptr_t>(window)};
     }
 
-    HandOver send_copy_data(WindowRef window, const CopyData& record) override
+    HandOver send_copy_data(WindowRef window, const CopyData& record, std::optional<std::uint32_t> limit_ms) override
     {
         COPYDATASTRUCT data{};
         data.dwData = static_cast<ULONG_PTR>(record.dw_data);
         data.cbData = record.cb_data;
         data.lpData = const_cast<void*>(record.lp_data);
+        const HWND target = reinterpret_cast<HWND>(window.handle);
+        const LPARAM l_param = reinterpret_cast<LPARAM>(&data);
         // A send that fails sets the last error: ERROR_INVALID_WINDOW_HANDLE
         // for a window destroyed since the lookup, another code when the
         // receiver ends while it handles the message. A delivered message
         // leaves it alone, whatever the window procedure returns.
         ::SetLastError(0);
-        const LRESULT result = ::SendMessageA(reinterpret_cast<HWND>(window.handle), WM_COPYDATA, 0,
-                                              reinterpret_cast<LPARAM>(&data));
+        if (limit_ms) {
+            // A window whose thread has stopped answering is given up at once.
+            DWORD_PTR ignored = 0;
+            if (::SendMessageTimeoutA(target, WM_COPYDATA, 0, l_param, SMTO_ABORTIFHUNG, *limit_ms, &ignored) != 0) {
+                error_ = 0;
+                return HandOver::Delivered;
+            }
+            error_ = ::GetLastError();
+            if (error_ == ERROR_TIMEOUT || error_ == 0) {
+                error_ = 0;
+                return HandOver::TimedOut;
+            }
+            return HandOver::WindowGone;
+        }
+        const LRESULT result = ::SendMessageA(target, WM_COPYDATA, 0, l_param);
         error_ = result == 0 ? ::GetLastError() : 0;
         return error_ != 0 ? HandOver::WindowGone : HandOver::Delivered;
+    }
+
+    std::uint64_t monotonic_ms() override { return ::GetTickCount64(); }
+    void sleep_ms(std::uint32_t ms) override { ::Sleep(ms); }
+
+    bool read_file(const char* path, std::string& bytes, std::string& error) override
+    {
+        const bool standard_input = std::string_view(path) == "-";
+        const HANDLE file = standard_input ? ::GetStdHandle(STD_INPUT_HANDLE)
+                                           : ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE || file == nullptr) {
+            error = system_message(::GetLastError());
+            return false;
+        }
+        char buffer[65536];
+        bool ok = true;
+        for (;;) {
+            DWORD got = 0;
+            if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+                // The writer of a pipe closing its end is the end of the input.
+                const DWORD code = ::GetLastError();
+                if (code != ERROR_BROKEN_PIPE && code != ERROR_HANDLE_EOF) {
+                    error = system_message(code);
+                    ok = false;
+                }
+                break;
+            }
+            if (got == 0)
+                break;
+            bytes.append(buffer, got); // grows geometrically: linear in the size
+        }
+        if (!standard_input)
+            ::CloseHandle(file);
+        return ok;
     }
 
     std::uint32_t hand_over_error() const override { return error_; }

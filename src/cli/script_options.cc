@@ -1,0 +1,91 @@
+#include "cli/script_options.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace ravlet {
+namespace {
+
+// The one value of a switch that takes exactly one, or the refusal.
+std::optional<std::string> single_value(const SwitchTable& table, const char* name, std::string& value)
+{
+    const std::int32_t count = table.value_count(name);
+    if (count < 1)
+        return std::string(name) + " needs a value";
+    if (count > 1)
+        return std::string(name) + " takes one value; '" + table.value_at(name, 1) + "' is one too many";
+    value = table.value_at(name, 0);
+    return std::nullopt;
+}
+
+std::optional<std::string> read_milliseconds(const SwitchTable& table, const char* name, std::uint32_t min,
+                                             std::uint32_t& ms)
+{
+    std::string value;
+    if (std::optional<std::string> refusal = single_value(table, name, value))
+        return refusal;
+    std::uint32_t parsed = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || parsed < min ||
+        parsed > MAX_MILLISECONDS)
+        return std::string(name) + " needs a whole number of milliseconds from " + std::to_string(min) + " to " +
+               std::to_string(MAX_MILLISECONDS) + ", not '" + value + "'";
+    ms = parsed;
+    return std::nullopt;
+}
+
+} // namespace
+
+bool quiet_requested(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] != nullptr && std::strcmp(argv[i], QUIET_SWITCH) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string> read_script_options(const SwitchTable& table, ScriptOptions& options)
+{
+    if (table.has_switch(QUIET_SWITCH)) {
+        if (table.value_count(QUIET_SWITCH) > 0)
+            return std::string(QUIET_SWITCH) + " takes no value, but was given '" + table.value_at(QUIET_SWITCH, 0) +
+                   "'";
+        options.quiet = true;
+    }
+    if (table.has_switch(TIMEOUT_SWITCH)) {
+        std::uint32_t ms = 0;
+        if (std::optional<std::string> refusal = read_milliseconds(table, TIMEOUT_SWITCH, 1, ms))
+            return refusal;
+        options.timeout_ms = ms;
+    }
+    if (table.has_switch(WAIT_SWITCH)) {
+        if (std::optional<std::string> refusal = read_milliseconds(table, WAIT_SWITCH, 0, options.wait_ms))
+            return refusal;
+    }
+    if (table.has_switch(TEXT_FILE_SWITCH)) {
+        if (table.has_switch("-m"))
+            return std::string(TEXT_FILE_SWITCH) + " and -m cannot be given together";
+        std::string path;
+        if (table.value_count(TEXT_FILE_SWITCH) < 1)
+            return std::string(TEXT_FILE_SWITCH) + " needs a path, or - for standard input";
+        if (std::optional<std::string> refusal = single_value(table, TEXT_FILE_SWITCH, path))
+            return refusal;
+        options.text_file = std::move(path);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> file_text_to_message(std::string& bytes, std::string_view source)
+{
+    if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos)
+        return "the text in " + std::string(source) + " holds a NUL byte at offset " + std::to_string(nul) +
+               ", which a message cannot carry";
+    if (bytes.ends_with("\r\n"))
+        bytes.resize(bytes.size() - 2);
+    else if (bytes.ends_with('\n'))
+        bytes.resize(bytes.size() - 1);
+    return std::nullopt;
+}
+
+} // namespace ravlet
