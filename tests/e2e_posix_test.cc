@@ -40,6 +40,23 @@ const std::string SENT = BANNER + "Message has been sent.\n";
 const std::string NOT_FOUND = BANNER + "Corvane not found.\n";
 const std::string READY = "is listening";
 
+// The listener's quoting of a text, written out independently of it.
+std::string quote_expected(const std::string& bytes)
+{
+    static constexpr char DIGITS[] = "0123456789ABCDEF";
+    std::string quoted = "\"";
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\')
+            quoted += std::string("\\") + c;
+        else if (b >= 0x20 && b < 0x7F)
+            quoted += c;
+        else
+            quoted += std::string("\\x") + DIGITS[b >> 4] + DIGITS[b & 15];
+    }
+    return quoted + "\"";
+}
+
 class EndToEnd : public testing::Test {
 protected:
     void SetUp() override
@@ -583,6 +600,102 @@ TEST_F(EndToEnd, ListenerMakesAPrivateDesktopWhateverTheUmask)
     EXPECT_EQ(st.st_mode & 07777, 0700u);
     EXPECT_EQ(ravlet({"-r", "a", "-m", "b"}).exit_code, 0);
     EXPECT_EQ(listener->finish().exit_code, 0);
+}
+
+// The opt-in switches for scripts, between real processes.
+TEST_F(EndToEnd, TimeoutGivesUpOnAHungListener)
+{
+    auto listener = listen({"--delay-ms", "600000"});
+    const auto start = Clock::now();
+    const Finished r = ravlet({"-r", "ann", "-m", "hi", "--timeout", "700"});
+    const auto took = Clock::now() - start;
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, BANNER + "Corvane did not answer in time.\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_GE(took, std::chrono::milliseconds(690));
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    listener->signal(SIGTERM);
+    EXPECT_EQ(listener->finish().out, "");
+
+    auto prompt = listen({"--count", "1"});
+    EXPECT_EQ(ravlet({"-r", "ann", "-m", "hi", "--timeout", "5000"}).out, SENT);
+    EXPECT_EQ(prompt->finish().exit_code, 0);
+}
+
+TEST_F(EndToEnd, WaitFindsAListenerStartedAfterTheTool)
+{
+    ChildProcess tool({RAVLET_EXE, "--wait", "5000", "-r", "ann", "-m", "hi"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(tool.running());
+    auto listener = listen({"--count", "1"});
+    const Finished r = tool.finish();
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, SENT);
+    EXPECT_EQ(listener->finish().out, "#1 priority=normal to=\"ann\" text=\"hi\"\n");
+
+    const auto start = Clock::now();
+    const Finished missing = ravlet({"--wait", "300", "-r", "ann", "-m", "hi"});
+    EXPECT_EQ(missing.exit_code, 255);
+    EXPECT_EQ(missing.out, NOT_FOUND);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(290));
+}
+
+TEST_F(EndToEnd, TextFromAFileAndFromAPipeArrivesByteForByte)
+{
+    const std::string text = "Line one\r\nLine two, with \"quotes\", % ^ ! and \\\nlast line\r\n";
+    const std::string file = runtime_dir_ + "/message.txt";
+    {
+        std::FILE* f = std::fopen(file.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+    const std::string expected = "#1 priority=high to=\"ops\" text=" + quote_expected(text.substr(0, text.size() - 2)) + "\n";
+
+    auto from_file = listen({"--count", "1"});
+    EXPECT_EQ(ravlet({"-r", "ops", "--text-file", file, "-p", "high"}).out, SENT);
+    EXPECT_EQ(from_file->finish().out, expected);
+
+    auto from_pipe = listen({"--count", "1"});
+    const Finished piped = test::run_process(
+        {"/bin/sh", "-c", "cat \"$0\" | \"$1\" -r ops --text-file - -p high --quiet", file, RAVLET_EXE});
+    EXPECT_EQ(piped.exit_code, 0);
+    EXPECT_EQ(piped.out, "Message has been sent.\n");
+    EXPECT_EQ(from_pipe->finish().out, expected);
+}
+
+TEST_F(EndToEnd, RefusedTextsSendNothing)
+{
+    const std::string nul_file = runtime_dir_ + "/nul.txt";
+    {
+        std::FILE* f = std::fopen(nul_file.c_str(), "wb");
+        std::fwrite("a\0b", 1, 3, f);
+        std::fclose(f);
+    }
+    auto listener = listen({});
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"--text-file", runtime_dir_ + "/none.txt"},
+         "ravlet: cannot read " + runtime_dir_ + "/none.txt: No such file or directory\n"},
+        {{"--text-file", runtime_dir_}, "ravlet: cannot read " + runtime_dir_ + ": Is a directory\n"},
+        {{"--text-file", nul_file},
+         "ravlet: the text in " + nul_file + " holds a NUL byte at offset 1, which a message cannot carry\n"},
+        {{"--text-file", nul_file, "-m", "hi"}, "ravlet: --text-file and -m cannot be given together\n"},
+        {{"-m", "hi", "--timeout", "abc"},
+         "ravlet: --timeout needs a whole number of milliseconds from 1 to 2147483647, not 'abc'\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-r", "ann"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Finished r = ravlet(args);
+        EXPECT_EQ(r.exit_code, 255);
+        EXPECT_EQ(r.out, BANNER);
+        EXPECT_EQ(r.err, c.err);
+    }
+    listener->signal(SIGTERM);
+    EXPECT_EQ(listener->finish().out, "") << "nothing was sent";
 }
 
 } // namespace
