@@ -347,6 +347,72 @@ TEST(EndToEndWindows, FailedMessageLoopIsReported)
     EXPECT_NE(listened.err.find("ravlet-listen: GetMessageA failed, error "), std::string::npos) << listened.err;
 }
 
+// The opt-in switches for scripts, against real windows.
+TEST(ScriptSwitchesWindows, TimeoutGivesUpOnAHungListener)
+{
+    auto listener = listen("--delay-ms 600000");
+    const ULONGLONG start = ::GetTickCount64();
+    const Win32Finished r = ravlet("-r ann -m hi --timeout 700");
+    const ULONGLONG took = ::GetTickCount64() - start;
+    EXPECT_EQ(r.exit_code, 2u);
+    EXPECT_EQ(r.out, BANNER + "Corvane did not answer in time.\r\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_GE(took, 690u);
+    EXPECT_LT(took, 2000u);
+    listener->terminate();
+    listener->finish();
+
+    auto prompt = listen("--count 1");
+    EXPECT_EQ(ravlet("-r ann -m hi --timeout 5000").out, SENT);
+    EXPECT_EQ(prompt->finish().exit_code, 0u);
+}
+
+TEST(ScriptSwitchesWindows, WaitFindsAListenerStartedAfterTheTool)
+{
+    Win32Child tool("ravlet.exe", "--wait 8000 -r ann -m hi");
+    ::Sleep(500);
+    EXPECT_TRUE(tool.running());
+    auto listener = listen("--count 1");
+    const Win32Finished r = tool.finish();
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.out, SENT);
+    EXPECT_EQ(listener->finish().out, "#1 priority=normal to=\"ann\" text=\"hi\"\r\n");
+}
+
+TEST(ScriptSwitchesWindows, TextFromAFileAndFromAPipeArrivesByteForByte)
+{
+    const std::string text = "Line one\r\n%PATH% ^ ! \"quoted\" & | < >\r\nlast line\r\n";
+    char folder[MAX_PATH];
+    ASSERT_GT(::GetTempPathA(MAX_PATH, folder), 0u);
+    const std::string file = std::string(folder) + "ravlet message.txt";
+    {
+        const HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        ::CloseHandle(h);
+    }
+    const std::string expected = "#1 priority=low to=\"ops\" text=\"Line one\\x0D\\x0A%PATH% ^ ! \\\"quoted\\\" & | < >"
+                                 "\\x0D\\x0Alast line\"\r\n";
+
+    auto from_file = listen("--count 1");
+    EXPECT_EQ(ravlet("-r ops --text-file \"" + file + "\" -p low").out, SENT);
+    EXPECT_EQ(from_file->finish().out, expected);
+
+    auto from_pipe = listen("--count 1");
+    Win32Child piped("ravlet.exe", "-r ops --text-file - -p low --quiet", &text);
+    const Win32Finished r = piped.finish();
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.out, "Message has been sent.\r\n");
+    EXPECT_EQ(from_pipe->finish().out, expected);
+
+    const Win32Finished missing = ravlet("-r ops --text-file \"" + file + ".none\"");
+    EXPECT_EQ(missing.exit_code, MINUS_ONE);
+    EXPECT_EQ(missing.out, BANNER);
+    EXPECT_TRUE(missing.err.starts_with("ravlet: cannot read " + file + ".none: ")) << missing.err;
+    ::DeleteFileA(file.c_str());
+}
+
 // A 32-bit tool and a 64-bit messenger, and the other way round: the other
 // bitness's programs come from the build that RAVLET_PEER_DIR names.
 TEST(CrossBitness, PacketCrossesBetweenBitnessesByteForByte)

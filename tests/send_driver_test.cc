@@ -372,6 +372,9 @@ TEST(ScriptSwitches, BadValuesAreRefusedAndNothingIsSent)
         {{"--timeout", "99999999999999999999"}, "ravlet: --timeout" + ms + "1 to 2147483647, not '99999999999999999999'\n"},
         {{"--timeout", "1e3"}, "ravlet: --timeout" + ms + "1 to 2147483647, not '1e3'\n"},
         {{"--timeout", ""}, "ravlet: --timeout needs a value\n"},
+        // A refusal stays on one line, whatever the value holds.
+        {{"--timeout", "1\r\n2"}, "ravlet: --timeout" + ms + "1 to 2147483647, not '1\\x0D\\x0A2'\n"},
+        {{"--timeout", "5", "1\n2"}, "ravlet: --timeout takes one value; '1\\x0A2' is one too many\n"},
         {{"--timeout"}, "ravlet: --timeout needs a value\n"},
         {{"--timeout", "10", "20"}, "ravlet: --timeout takes one value; '20' is one too many\n"},
         {{"--wait", "+5"}, "ravlet: --wait" + ms + "0 to 2147483647, not '+5'\n"},

@@ -12,7 +12,7 @@ std::string beside_this_program(const std::string& name)
     return self.substr(0, self.find_last_of("\\/") + 1) + name;
 }
 
-Win32Child::Win32Child(const std::string& exe_name, const std::string& arguments)
+Win32Child::Win32Child(const std::string& exe_name, const std::string& arguments, const std::string* input)
 {
     // A bare name is found beside this program; a path is taken as it is.
     const bool is_path = exe_name.find_first_of("\\/:") != std::string::npos;
@@ -26,13 +26,20 @@ Win32Child::Win32Child(const std::string& exe_name, const std::string& arguments
     HANDLE err_write = nullptr;
     if (!::CreatePipe(&out_read, &out_write, &inherit, 0) || !::CreatePipe(&err_read, &err_write, &inherit, 0))
         throw std::runtime_error("CreatePipe failed");
+    HANDLE in_read = nullptr;
+    HANDLE in_write = nullptr;
+    if (input != nullptr) {
+        if (!::CreatePipe(&in_read, &in_write, &inherit, 0))
+            throw std::runtime_error("CreatePipe failed");
+        ::SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+    }
     ::SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdInput = input != nullptr ? in_read : ::GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = out_write;
     startup.hStdError = err_write;
     const BOOL started = ::CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
@@ -40,10 +47,24 @@ Win32Child::Win32Child(const std::string& exe_name, const std::string& arguments
     const DWORD error = ::GetLastError();
     ::CloseHandle(out_write);
     ::CloseHandle(err_write);
+    if (in_read != nullptr)
+        ::CloseHandle(in_read);
     if (!started) {
+        if (in_write != nullptr)
+            ::CloseHandle(in_write);
         ::CloseHandle(out_read);
         ::CloseHandle(err_read);
         throw std::runtime_error("CreateProcessA " + exe + " failed, error " + std::to_string(error));
+    }
+    if (in_write != nullptr) {
+        in_writer_ = std::thread([in_write, data = *input] {
+            DWORD written = 0;
+            for (std::size_t at = 0; at < data.size(); at += written) {
+                if (!::WriteFile(in_write, data.data() + at, static_cast<DWORD>(data.size() - at), &written, nullptr))
+                    break;
+            }
+            ::CloseHandle(in_write);
+        });
     }
     out_reader_ = std::thread([this, out_read] { drain(out_read, out_); });
     err_reader_ = std::thread([this, err_read] {
@@ -88,6 +109,8 @@ Win32Finished Win32Child::finish()
         out_reader_.join();
     if (err_reader_.joinable())
         err_reader_.join();
+    if (in_writer_.joinable())
+        in_writer_.join();
     ::WaitForSingleObject(process_.hProcess, INFINITE);
     ::GetExitCodeProcess(process_.hProcess, &result.exit_code);
     ::CloseHandle(process_.hThread);

@@ -23,7 +23,9 @@ class Win32Child {
 public:
     // Starts `exe_name`, found beside the running test unless it is a path,
     // with `arguments` appended to its quoted path.
-    Win32Child(const std::string& exe_name, const std::string& arguments);
+    // With `input`, the child's standard input is a pipe that carries it and
+    // then ends.
+    Win32Child(const std::string& exe_name, const std::string& arguments, const std::string* input = nullptr);
     ~Win32Child(); // ends the child if it still runs
     Win32Child(const Win32Child&) = delete;
     Win32Child& operator=(const Win32Child&) = delete;
@@ -52,6 +54,7 @@ private:
     std::string err_;
     std::thread out_reader_;
     std::thread err_reader_;
+    std::thread in_writer_;
 };
 
 Win32Finished run_child(const std::string& exe_name, const std::string& arguments);

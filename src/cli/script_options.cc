@@ -6,6 +6,13 @@
 namespace ravlet {
 namespace {
 
+// A value as a refusal shows it: quoted, and cut short when long.
+std::string shown(std::string_view value)
+{
+    constexpr std::size_t MOST = 60;
+    return "'" + std::string(value.substr(0, MOST)) + (value.size() > MOST ? "'..." : "'");
+}
+
 // The one value of a switch that takes exactly one, or the refusal.
 std::optional<std::string> single_value(const SwitchTable& table, const char* name, std::string& value)
 {
@@ -13,7 +20,7 @@ std::optional<std::string> single_value(const SwitchTable& table, const char* na
     if (count < 1)
         return std::string(name) + " needs a value";
     if (count > 1)
-        return std::string(name) + " takes one value; '" + table.value_at(name, 1) + "' is one too many";
+        return std::string(name) + " takes one value; " + shown(table.value_at(name, 1)) + " is one too many";
     value = table.value_at(name, 0);
     return std::nullopt;
 }
@@ -29,7 +36,7 @@ std::optional<std::string> read_milliseconds(const SwitchTable& table, const cha
     if (value.empty() || error != std::errc() || end != value.data() + value.size() || parsed < min ||
         parsed > MAX_MILLISECONDS)
         return std::string(name) + " needs a whole number of milliseconds from " + std::to_string(min) + " to " +
-               std::to_string(MAX_MILLISECONDS) + ", not '" + value + "'";
+               std::to_string(MAX_MILLISECONDS) + ", not " + shown(value);
     ms = parsed;
     return std::nullopt;
 }
@@ -49,8 +56,7 @@ std::optional<std::string> read_script_options(const SwitchTable& table, ScriptO
 {
     if (table.has_switch(QUIET_SWITCH)) {
         if (table.value_count(QUIET_SWITCH) > 0)
-            return std::string(QUIET_SWITCH) + " takes no value, but was given '" + table.value_at(QUIET_SWITCH, 0) +
-                   "'";
+            return std::string(QUIET_SWITCH) + " takes no value, but was given " + shown(table.value_at(QUIET_SWITCH, 0));
         options.quiet = true;
     }
     if (table.has_switch(TIMEOUT_SWITCH)) {
@@ -74,6 +80,24 @@ std::optional<std::string> read_script_options(const SwitchTable& table, ScriptO
         options.text_file = std::move(path);
     }
     return std::nullopt;
+}
+
+std::string on_one_line(std::string_view text)
+{
+    static constexpr char DIGITS[] = "0123456789ABCDEF";
+    std::string line;
+    line.reserve(text.size());
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            line += "\\x";
+            line += DIGITS[b >> 4];
+            line += DIGITS[b & 15];
+        } else {
+            line += c;
+        }
+    }
+    return line;
 }
 
 std::optional<std::string> file_text_to_message(std::string& bytes, std::string_view source)

@@ -37,6 +37,10 @@ bool quiet_requested(int argc, const char* const* argv);
 // bad value, or nothing when every value is good.
 std::optional<std::string> read_script_options(const SwitchTable& table, ScriptOptions& options);
 
+// A refusal's text on one line: control bytes (a line break in a value or a
+// path, say) are shown as \xNN.
+std::string on_one_line(std::string_view text);
+
 // A file's bytes as a message text: one trailing LF or CR LF is dropped.
 // Returns the refusal when the text holds a NUL byte, which a packet cannot
 // carry; `source` names the file in it.

@@ -22,7 +22,7 @@ ExitStatus usage_stop(OutputStream& out)
 // A bad value of an opt-in switch: one line on standard error, nothing sent.
 ExitStatus refuse(OutputStream& err, const std::string& reason)
 {
-    print_line(err, std::string(text::REFUSAL_PREFIX) + reason);
+    print_line(err, std::string(text::REFUSAL_PREFIX) + on_one_line(reason));
     return ExitStatus::NotSent;
 }
 
