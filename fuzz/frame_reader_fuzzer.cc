@@ -3,7 +3,7 @@
 // the frame, and never read outside what it is given.
 //
 // Input: one byte choosing the piece size, then the bytes of the connection.
-#include "platform/posix_desktop.h"
+#include "platform/copydata_frame.h"
 
 #include <algorithm>
 #include <cstdint>

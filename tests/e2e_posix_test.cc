@@ -1,6 +1,7 @@
 // The built ravlet against the built ravlet-listen, as real processes, each
 // test in a desktop directory of its own.
 #include "packet/message_packet.h"
+#include "platform/copydata_frame.h"
 #include "platform/posix_desktop.h"
 #include "posix_process.h"
 #include "ravlet_version.h"

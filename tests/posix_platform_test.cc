@@ -2,6 +2,7 @@
 #include "cli/send_driver.h"
 #include "packet/message_packet.h"
 #include "platform/platform.h"
+#include "platform/copydata_frame.h"
 #include "platform/posix_desktop.h"
 #include "test_support.h"
 

@@ -9,7 +9,7 @@ set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 # Owns windows titled "Corvane.NET", so it runs alone among such tests.
 ravlet_add_test(win32_platform_tests
     SOURCES win32_platform_test.cc win32_process.cc
-    LIBRARIES ravlet_platform
+    LIBRARIES ravlet_cli ravlet_platform
     PROPERTIES RESOURCE_LOCK corvane_window)
 add_dependencies(win32_platform_tests ravlet)
 # The same tests in the Japanese code page, whose double-byte cases run there.
@@ -22,7 +22,7 @@ ravlet_wine_test(win32_platform_tests_cp932)
 
 ravlet_add_test(e2e_win32_tests
     SOURCES e2e_win32_test.cc win32_process.cc
-    LIBRARIES ravlet_core
+    LIBRARIES ravlet_packet
     PROPERTIES RESOURCE_LOCK corvane_window)
 add_dependencies(e2e_win32_tests ravlet ravlet-listen)
 
@@ -47,7 +47,7 @@ endforeach()
 
 ravlet_add_test(win32_resources_tests
     SOURCES win32_resources_test.cc win32_process.cc
-    LIBRARIES ravlet_core version)
+    LIBRARIES ravlet_support version)
 add_dependencies(win32_resources_tests ravlet ravlet-listen)
 
 add_test(NAME package_listing

@@ -13,6 +13,20 @@
 namespace ravlet {
 namespace {
 
+enum class SendOutcome { Sent, NotFound, TimedOut };
+
+// What --timeout and --wait ask of the hand-over.
+struct DeliveryLimits {
+    std::optional<std::uint32_t> timeout_ms; // none: wait as long as the window takes
+    std::uint32_t wait_ms = 0;               // look again for a missing window this long
+};
+
+void print_usage(OutputStream& out)
+{
+    for (std::string_view line : text::USAGE)
+        print_line(out, line);
+}
+
 ExitStatus usage_stop(OutputStream& out)
 {
     print_usage(out);
@@ -24,6 +38,18 @@ ExitStatus refuse(OutputStream& err, const std::string& reason)
 {
     print_line(err, std::string(text::REFUSAL_PREFIX) + on_one_line(reason));
     return ExitStatus::NotSent;
+}
+
+// The usage rules, all in one place: recipients, a text (from -m or a
+// file), and a value for -p when it is given. A value_count of -1 (absent)
+// fails each test.
+bool usage_rules_hold(const SwitchTable& table, bool text_from_file)
+{
+    if (table.value_count("-r") < 1)
+        return false;
+    if (!text_from_file && table.value_count("-m") < 1)
+        return false;
+    return !table.has_switch("-p") || table.value_count("-p") >= 1;
 }
 
 // The first value of "-p": "low" or "high" in any case of letters, whole
@@ -52,14 +78,7 @@ std::string hand_over_failure(std::uint32_t error)
     return line;
 }
 
-} // namespace
-
-void print_usage(OutputStream& out)
-{
-    for (std::string_view line : text::USAGE)
-        print_line(out, line);
-}
-
+// Looks the messenger window up and hands it the packet, if there is one.
 SendOutcome deliver_packet(Platform& platform, std::span<const std::uint8_t> packet, const DeliveryLimits& limits)
 {
     const CopyData record{0, static_cast<std::uint32_t>(packet.size()), packet.data()};
@@ -85,6 +104,8 @@ SendOutcome deliver_packet(Platform& platform, std::span<const std::uint8_t> pac
     return SendOutcome::NotFound;
 }
 
+} // namespace
+
 ExitStatus run_send(int argc, const char* const* argv, Platform& platform, OutputStream& out,
                     OutputStream& err)
 {
@@ -106,19 +127,17 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
         if (std::optional<std::string> refusal = read_script_options(table, options))
             return refuse(err, *refusal);
 
-        // The usage rules: recipients, and a text from -m or a file.
         const bool text_from_file = options.text_file.has_value();
-        if (!table.has_switch("-r") || (!text_from_file && !table.has_switch("-m")))
+        if (!usage_rules_hold(table, text_from_file))
             return usage_stop(out);
         const std::int32_t recipient_count = table.value_count("-r");
-        if ((!text_from_file && table.value_count("-m") < 1) || recipient_count < 1)
-            return usage_stop(out);
 
         std::vector<std::string> recipients;
         std::string message;
         Priority priority = Priority::Normal;
-        // Any failure while the values are gathered, a missing value or
-        // exhausted memory alike, is answered with the usage block.
+        // Any failure while the values are gathered (exhausted memory, since
+        // the rules above leave no value missing) is answered with the usage
+        // block.
         try {
             recipients.reserve(static_cast<std::size_t>(recipient_count));
             for (std::int32_t i = 0; i < recipient_count; ++i)

@@ -7,7 +7,7 @@
 // ignored; a repeated switch adds no entry and loses its leading value.
 #pragma once
 
-#include "cli/mbcs_compare.h"
+#include "support/mbcs_compare.h"
 
 #include <cstdint>
 #include <map>

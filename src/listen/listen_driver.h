@@ -2,7 +2,7 @@
 // each message carries.
 #pragma once
 
-#include "cli/output_stream.h"
+#include "support/output_stream.h"
 
 namespace ravlet {
 

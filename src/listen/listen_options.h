@@ -1,6 +1,8 @@
 // The command line of ravlet-listen.
 #pragma once
 
+#include "packet/messenger_window.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,7 +10,7 @@
 namespace ravlet {
 
 struct ListenOptions {
-    std::string title = "Corvane.NET";
+    std::string title = MESSENGER_WINDOW_TITLE;
     std::optional<std::uint64_t> count; // end after this many messages
     std::int64_t reply = 1;             // the window procedure's result
     std::uint32_t delay_ms = 0;         // waited before each result

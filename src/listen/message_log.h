@@ -1,7 +1,7 @@
 // What ravlet-listen prints for each message it receives.
 #pragma once
 
-#include "cli/output_stream.h"
+#include "support/output_stream.h"
 #include "listen/listen_options.h"
 #include "platform/window_server.h"
 

@@ -1,4 +1,5 @@
 #include "packet/message_packet.h"
+#include "support/little_endian.h"
 
 #include <cstring>
 #include <limits>
@@ -6,14 +7,6 @@
 
 namespace ravlet {
 namespace {
-
-void write_u32_le(std::uint8_t* bytes, std::size_t offset, std::uint32_t value)
-{
-    bytes[offset + 0] = static_cast<std::uint8_t>(value);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-    bytes[offset + 2] = static_cast<std::uint8_t>(value >> 16);
-    bytes[offset + 3] = static_cast<std::uint8_t>(value >> 24);
-}
 
 void copy_string(std::uint8_t* bytes, std::uint64_t& cursor, std::string_view s)
 {
@@ -37,9 +30,9 @@ MessagePacket build_packet_from(std::span<const String> recipients, std::string_
     auto bytes = std::make_unique<std::uint8_t[]>(size); // zero-filled
 
     std::memcpy(bytes.get(), PACKET_MAGIC, sizeof PACKET_MAGIC);
-    write_u32_le(bytes.get(), 4, static_cast<std::uint32_t>(priority) & 3u);
-    write_u32_le(bytes.get(), 8, PACKET_HEADER_SIZE);
-    write_u32_le(bytes.get(), 12, size);
+    write_le(bytes.get() + 4, static_cast<std::uint32_t>(priority) & 3u, 4);
+    write_le(bytes.get() + 8, PACKET_HEADER_SIZE, 4);
+    write_le(bytes.get() + 12, size, 4);
 
     std::uint64_t cursor = PACKET_HEADER_SIZE;
     for (const String& r : recipients)
@@ -127,8 +120,7 @@ std::string_view describe(PacketError error)
 
 std::uint32_t read_u32_le(const std::uint8_t* bytes, std::size_t offset)
 {
-    return std::uint32_t{bytes[offset]} | std::uint32_t{bytes[offset + 1]} << 8 |
-           std::uint32_t{bytes[offset + 2]} << 16 | std::uint32_t{bytes[offset + 3]} << 24;
+    return static_cast<std::uint32_t>(read_le(bytes + offset, 4));
 }
 
 std::uint32_t packet_total_size(const std::uint8_t* packet)

@@ -2,7 +2,7 @@
 // (console-posix.cc, console-win32.cc).
 #pragma once
 
-#include "cli/output_stream.h"
+#include "support/output_stream.h"
 
 namespace ravlet {
 

@@ -2,6 +2,7 @@
 // docs/posix-window-messaging.md: a top-level window titled T is a Unix-domain
 // stream socket at D/T in a desktop directory D private to the user, and
 // WM_COPYDATA is one frame on a fresh connection, answered by an 8-byte result.
+#include "platform/copydata_frame.h"
 #include "platform/platform.h"
 #include "platform/posix_desktop.h"
 

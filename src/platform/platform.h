@@ -2,15 +2,14 @@
 // platform (platform-win32.cc, platform-posix.cc), picked by the build.
 #pragma once
 
-#include "cli/mbcs_compare.h"
+#include "packet/messenger_window.h"
+#include "support/mbcs_compare.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace ravlet {
-
-inline constexpr std::uint32_t WM_COPYDATA_MESSAGE = 0x004A;
 
 // The record that travels with WM_COPYDATA.
 struct CopyData {

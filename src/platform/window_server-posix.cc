@@ -1,6 +1,7 @@
 // The receiving side of the POSIX stand-in for window messaging: a listening
 // socket at D/T, one frame per connection, served one at a time as a window
 // procedure would be.
+#include "platform/copydata_frame.h"
 #include "platform/posix_desktop.h"
 #include "platform/window_server.h"
 
@@ -210,9 +211,7 @@ void serve_connection(int fd, const WindowServerOptions& options, CopyDataHandle
         report(err, "stopped while printing a message; it was not answered");
         return;
     }
-    std::array<std::uint8_t, COPYDATA_REPLY_SIZE> reply{};
-    for (std::size_t i = 0; i < reply.size(); ++i)
-        reply[i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(result) >> (8 * i));
+    const std::array<std::uint8_t, COPYDATA_REPLY_SIZE> reply = encode_copydata_reply(result);
     if (::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(reply.size()))
         report(err, "sender went away before the result was returned");
 }

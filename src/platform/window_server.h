@@ -3,7 +3,7 @@
 // per platform (window_server-win32.cc, window_server-posix.cc).
 #pragma once
 
-#include "cli/output_stream.h"
+#include "support/output_stream.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "cli/mbcs_compare.h"
+#include "support/mbcs_compare.h"
 
 namespace ravlet {
 namespace {
