@@ -2,6 +2,8 @@
  * for "-r RECIPIENT -m TEXT": the same console lines, the same window lookup,
  * the same packet bytes, the same frame on POSIX. No switch table, no C++
  * library, nothing else. Arguments must come in exactly that order. */
+#include "ravlet_version.h"
+
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,7 +18,7 @@
 #include <unistd.h>
 #endif
 
-static const char BANNER[] = "ravlet 1.0.0\nHands one message to the running Corvane NET messenger.\n \n";
+static const char BANNER[] = "ravlet " RAVLET_VERSION "\nHands one message to the running Corvane NET messenger.\n \n";
 static const char SENT[] = "Message has been sent.\n";
 static const char NOT_FOUND[] = "Corvane not found.\n";
 

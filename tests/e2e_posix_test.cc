@@ -34,29 +34,11 @@ using test::Finished;
 using Clock = std::chrono::steady_clock;
 using namespace std::string_literals;
 
-const std::string BANNER = "ravlet " RAVLET_VERSION "\n"
-                           "Hands one message to the running Corvane NET messenger.\n"
-                           " \n";
+const std::string BANNER = test::expected_banner("\n");
 const std::string SENT = BANNER + "Message has been sent.\n";
 const std::string NOT_FOUND = BANNER + "Corvane not found.\n";
 const std::string READY = "is listening";
 
-// The listener's quoting of a text, written out independently of it.
-std::string quote_expected(const std::string& bytes)
-{
-    static constexpr char DIGITS[] = "0123456789ABCDEF";
-    std::string quoted = "\"";
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\')
-            quoted += std::string("\\") + c;
-        else if (b >= 0x20 && b < 0x7F)
-            quoted += c;
-        else
-            quoted += std::string("\\x") + DIGITS[b >> 4] + DIGITS[b & 15];
-    }
-    return quoted + "\"";
-}
 
 class EndToEnd : public testing::Test {
 protected:
@@ -142,13 +124,7 @@ TEST_F(EndToEnd, UsageStopAndNotFound)
 {
     const Finished usage = ravlet({});
     EXPECT_EQ(usage.exit_code, 255);
-    EXPECT_EQ(usage.out, BANNER +
-                             "required argument is missing.\n \nusage:\n"
-                             "ravlet -r recipient -m \"message\"\n"
-                             "ravlet -r recipient1 recipient2 recipient3 -m \"message\"\n"
-                             "ravlet -r \"recipient name\" recipient2 recipient3 -m \"message\"\n"
-                             "optional: -p priority ( low / normal / high, default is normal )\n"
-                             "please type all switches in lower case to avoid mistakes.\n \n");
+    EXPECT_EQ(usage.out, BANNER + test::expected_usage("\n"));
     EXPECT_EQ(usage.err, "");
 
     const Finished missing = ravlet({"-r", "ann", "-m", "hi"});
@@ -651,7 +627,7 @@ TEST_F(EndToEnd, TextFromAFileAndFromAPipeArrivesByteForByte)
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
     }
-    const std::string expected = "#1 priority=high to=\"ops\" text=" + quote_expected(text.substr(0, text.size() - 2)) + "\n";
+    const std::string expected = test::listener_line(1, "high", {"ops"}, text.substr(0, text.size() - 2)) + "\n";
 
     auto from_file = listen({"--count", "1"});
     EXPECT_EQ(ravlet({"-r", "ops", "--text-file", file, "-p", "high"}).out, SENT);

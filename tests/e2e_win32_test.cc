@@ -21,9 +21,7 @@ using test::run_child;
 using test::Win32Child;
 using test::Win32Finished;
 
-const std::string BANNER = "ravlet " RAVLET_VERSION "\r\n"
-                           "Hands one message to the running Corvane NET messenger.\r\n"
-                           " \r\n";
+const std::string BANNER = test::expected_banner("\r\n");
 const std::string SENT = BANNER + "Message has been sent.\r\n";
 const std::string NOT_FOUND = BANNER + "Corvane not found.\r\n";
 const std::string READY = "is listening";
@@ -82,13 +80,7 @@ TEST(EndToEndWindows, UsageStopAndNotFound)
 {
     const Win32Finished usage = ravlet("");
     EXPECT_EQ(usage.exit_code, MINUS_ONE);
-    EXPECT_EQ(usage.out, BANNER +
-                             "required argument is missing.\r\n \r\nusage:\r\n"
-                             "ravlet -r recipient -m \"message\"\r\n"
-                             "ravlet -r recipient1 recipient2 recipient3 -m \"message\"\r\n"
-                             "ravlet -r \"recipient name\" recipient2 recipient3 -m \"message\"\r\n"
-                             "optional: -p priority ( low / normal / high, default is normal )\r\n"
-                             "please type all switches in lower case to avoid mistakes.\r\n \r\n");
+    EXPECT_EQ(usage.out, BANNER + test::expected_usage("\r\n"));
     const Win32Finished missing = ravlet("-r ann -m hi");
     EXPECT_EQ(missing.exit_code, MINUS_ONE);
     EXPECT_EQ(missing.out, NOT_FOUND);
@@ -187,19 +179,7 @@ TEST(EndToEndWindows, EveryByteValueArrives)
     auto listener = listen("--count 1");
     const Win32Finished r = ravlet("-r " + quoted + " -m " + quoted);
     EXPECT_EQ(r.exit_code, 0u);
-    std::string escaped;
-    for (char c : all) {
-        const auto b = static_cast<unsigned char>(c);
-        static const char digits[] = "0123456789ABCDEF";
-        if (c == '"' || c == '\\')
-            escaped += std::string("\\") + c;
-        else if (b >= 0x20 && b < 0x7F)
-            escaped += c;
-        else
-            escaped += std::string("\\x") + digits[b >> 4] + digits[b & 15];
-    }
-    EXPECT_EQ(listener->finish().out,
-              "#1 priority=normal to=\"" + escaped + "\" text=\"" + escaped + "\"\r\n");
+    EXPECT_EQ(listener->finish().out, test::listener_line(1, "normal", {all}, all) + "\r\n");
 }
 
 TEST(EndToEndWindows, LongestCommandLine)

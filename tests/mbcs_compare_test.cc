@@ -1,17 +1,12 @@
 #include "support/mbcs_compare.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 namespace ravlet {
 namespace {
 
-LeadBytes shift_jis_like()
-{
-    LeadBytes lead;
-    lead.add_range(0x81, 0x9F);
-    lead.add_range(0xE0, 0xFC);
-    return lead;
-}
+using test::shift_jis_like;
 
 int sign(int v)
 {

@@ -96,18 +96,8 @@ public:
     std::vector<std::string> files_read;
 };
 
-const std::string BANNER = "ravlet " RAVLET_VERSION "\n"
-                           "Hands one message to the running Corvane NET messenger.\n"
-                           " \n";
-const std::string USAGE = "required argument is missing.\n"
-                          " \n"
-                          "usage:\n"
-                          "ravlet -r recipient -m \"message\"\n"
-                          "ravlet -r recipient1 recipient2 recipient3 -m \"message\"\n"
-                          "ravlet -r \"recipient name\" recipient2 recipient3 -m \"message\"\n"
-                          "optional: -p priority ( low / normal / high, default is normal )\n"
-                          "please type all switches in lower case to avoid mistakes.\n"
-                          " \n";
+const std::string BANNER = test::expected_banner("\n");
+const std::string USAGE = test::expected_usage("\n");
 
 struct RunResult {
     ExitStatus status;

@@ -1,4 +1,5 @@
 #include "cli/switch_table.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +18,7 @@ struct ParseCase {
     Expected expected;
 };
 
-LeadBytes shift_jis_like()
-{
-    LeadBytes lead;
-    lead.add_range(0x81, 0x9F);
-    lead.add_range(0xE0, 0xFC);
-    return lead;
-}
+using test::shift_jis_like;
 
 // Parses args and checks the table holds exactly `expected`: parse's result,
 // every value through value_at, and ValueMissing one past the last value.

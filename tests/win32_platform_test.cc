@@ -149,7 +149,7 @@ TEST(Win32Platform, SingleByteCodePageHasNoLeadBytes)
         GTEST_SKIP() << "ANSI code page " << ::GetACP();
 }
 
-const std::string BANNER_END = "Hands one message to the running Corvane NET messenger.\r\n \r\n";
+const std::string BANNER = test::expected_banner("\r\n");
 
 TEST(RavletExe, DeliversToTheMessengerWindowWithArgumentsAsTyped)
 {
@@ -157,7 +157,7 @@ TEST(RavletExe, DeliversToTheMessengerWindowWithArgumentsAsTyped)
     const test::Win32Finished r = test::run_child("ravlet.exe", R"(-r * "ann lee" a\"b -m "hi there" -p HIGH)");
     messenger.close();
     EXPECT_EQ(r.exit_code, 0u);
-    EXPECT_TRUE(r.out.ends_with(BANNER_END + "Message has been sent.\r\n")) << r.out;
+    EXPECT_EQ(r.out, BANNER + "Message has been sent.\r\n");
     ASSERT_EQ(messenger.received.size(), 1u);
     const std::string_view recipients[] = {"*", "ann lee", "a\"b"};
     EXPECT_EQ(test::to_hex(messenger.received[0].bytes),
@@ -168,7 +168,7 @@ TEST(RavletExe, ReportsAMissingWindowWithMinusOne)
 {
     const test::Win32Finished r = test::run_child("ravlet.exe", "-r ann -m hi");
     EXPECT_EQ(r.exit_code, 0xFFFFFFFFu);
-    EXPECT_TRUE(r.out.ends_with(BANNER_END + "Corvane not found.\r\n")) << r.out;
+    EXPECT_EQ(r.out, BANNER + "Corvane not found.\r\n");
 }
 
 // Japanese code page 932 (run with LC_ALL=ja_JP.UTF-8 under Wine): the
