@@ -46,7 +46,16 @@ std::optional<std::string> read_milliseconds(const SwitchTable& table, const cha
 bool quiet_requested(int argc, const char* const* argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (argv[i] != nullptr && std::strcmp(argv[i], QUIET_SWITCH) == 0)
+        if (argv[i] != nullptr && argv[i][0] == '-' && argv[i][1] == '-' && std::strcmp(argv[i], QUIET_SWITCH) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool any_long_switch(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] != nullptr && argv[i][0] == '-' && argv[i][1] == '-')
             return true;
     }
     return false;

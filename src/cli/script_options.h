@@ -33,6 +33,10 @@ struct ScriptOptions {
 // or allocated, so that the banner can be left out.
 bool quiet_requested(int argc, const char* const* argv);
 
+// True when any argument starts with "--": only then can an opt-in switch
+// be there, and the usual command line skips their lookups.
+bool any_long_switch(int argc, const char* const* argv);
+
 // Reads the opt-in switches from the table. Returns the one-line refusal of a
 // bad value, or nothing when every value is good.
 std::optional<std::string> read_script_options(const SwitchTable& table, ScriptOptions& options);

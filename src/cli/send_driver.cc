@@ -43,22 +43,23 @@ ExitStatus refuse(OutputStream& err, const std::string& reason)
 // The usage rules, all in one place: recipients, a text (from -m or a
 // file), and a value for -p when it is given. A value_count of -1 (absent)
 // fails each test.
-bool usage_rules_hold(const SwitchTable& table, bool text_from_file)
+bool usage_rules_hold(const SwitchValues* recipients, const SwitchValues* text, const SwitchValues* priority,
+                      bool text_from_file)
 {
-    if (table.value_count("-r") < 1)
+    if (recipients == nullptr || recipients->empty())
         return false;
-    if (!text_from_file && table.value_count("-m") < 1)
+    if (!text_from_file && (text == nullptr || text->empty()))
         return false;
-    return !table.has_switch("-p") || table.value_count("-p") >= 1;
+    return priority == nullptr || !priority->empty();
 }
 
 // The first value of "-p": "low" or "high" in any case of letters, whole
 // strings only; anything else leaves the priority Normal.
-Priority choose_priority(const SwitchTable& table, const LeadBytes& lead_bytes)
+Priority choose_priority(const SwitchValues* values, const LeadBytes& lead_bytes)
 {
     Priority priority = Priority::Normal;
-    if (table.has_switch("-p")) {
-        const std::string word = table.value_at("-p", 0);
+    if (values != nullptr) {
+        const std::string_view word = values->at(0);
         if (mbcs_equal_ignoring_case(word, "low", lead_bytes))
             priority = Priority::Low;
         if (mbcs_equal_ignoring_case(word, "high", lead_bytes))
@@ -124,42 +125,48 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
         if (table.parse(argc, argv) < 1)
             return usage_stop(out);
         ScriptOptions options;
-        if (std::optional<std::string> refusal = read_script_options(table, options))
-            return refuse(err, *refusal);
+        if (any_long_switch(argc, argv)) {
+            if (std::optional<std::string> refusal = read_script_options(table, options))
+                return refuse(err, *refusal);
+        }
 
+        // One lookup per switch; the usage rules then hold for what is used.
+        const SwitchValues* recipient_values = table.values("-r");
+        const SwitchValues* text_values = table.values("-m");
+        const SwitchValues* priority_values = table.values("-p");
         const bool text_from_file = options.text_file.has_value();
-        if (!usage_rules_hold(table, text_from_file))
+        if (!usage_rules_hold(recipient_values, text_values, priority_values, text_from_file))
             return usage_stop(out);
-        const std::int32_t recipient_count = table.value_count("-r");
 
-        std::vector<std::string> recipients;
-        std::string message;
+        // Views into the arguments, which outlive the run.
+        std::vector<std::string_view> recipients;
+        std::string_view message;
         Priority priority = Priority::Normal;
         // Any failure while the values are gathered (exhausted memory, since
         // the rules above leave no value missing) is answered with the usage
         // block.
         try {
-            recipients.reserve(static_cast<std::size_t>(recipient_count));
-            for (std::int32_t i = 0; i < recipient_count; ++i)
-                recipients.push_back(table.value_at("-r", static_cast<std::uint32_t>(i)));
+            recipients.assign(recipient_values->begin(), recipient_values->end());
             if (!text_from_file)
-                message = table.value_at("-m", 0);
-            priority = choose_priority(table, lead_bytes);
+                message = text_values->front();
+            priority = choose_priority(priority_values, lead_bytes);
         } catch (...) {
             return usage_stop(out);
         }
 
+        std::string file_text;
         if (text_from_file) {
             const std::string& path = *options.text_file;
             const std::string source = path == "-" ? "standard input" : path;
             std::string error;
-            if (!platform.read_file(path.c_str(), message, error))
+            if (!platform.read_file(path.c_str(), file_text, error))
                 return refuse(err, "cannot read " + source + ": " + error);
-            if (std::optional<std::string> refusal = file_text_to_message(message, source))
+            if (std::optional<std::string> refusal = file_text_to_message(file_text, source))
                 return refuse(err, *refusal);
+            message = file_text;
         }
 
-        const MessagePacket packet = build_packet(std::span<const std::string>(recipients), message, priority);
+        const MessagePacket packet = build_packet(std::span<const std::string_view>(recipients), message, priority);
         switch (deliver_packet(platform, packet.bytes(), {options.timeout_ms, options.wait_ms})) {
         case SendOutcome::Sent:
             print_line(out, text::SENT);

@@ -1,5 +1,7 @@
 #include "cli/switch_table.h"
 
+#include <cstring>
+
 namespace ravlet {
 namespace {
 
@@ -13,7 +15,8 @@ std::string_view argument_text(const char* argument)
 
 SwitchTable::SwitchTable(const LeadBytes& lead_bytes)
     : lead_bytes_(lead_bytes)
-    , entries_(KeyLess{&lead_bytes_})
+    , arena_(ARENA_FIRST_BLOCK)
+    , entries_(KeyLess{&lead_bytes_}, Entries::allocator_type(&arena_))
 {
 }
 
@@ -27,6 +30,7 @@ bool SwitchTable::is_switch(const char* argument)
 std::int32_t SwitchTable::parse(std::int32_t argc, const char* const* argv)
 {
     entries_.clear();
+    arena_.release();
     // The entry that plain arguments go to: that of the most recent switch,
     // which for a repeated switch is the entry of its first occurrence.
     SwitchValues* current = nullptr;
@@ -35,7 +39,7 @@ std::int32_t SwitchTable::parse(std::int32_t argc, const char* const* argv)
         const char* argument = argv[pos];
         if (!is_switch(argument)) {
             if (current != nullptr)
-                current->emplace_back(argument_text(argument));
+                current->push_back(keep(argument_text(argument)));
             continue;
         }
 
@@ -45,16 +49,32 @@ std::int32_t SwitchTable::parse(std::int32_t argc, const char* const* argv)
             ++pos; // consumed with the switch, even when it is then dropped
         }
 
-        auto found = entries_.find(std::string_view{argument});
-        if (found == entries_.end()) {
-            SwitchValues values;
-            if (mbcs_compare(leading, {}, lead_bytes_) != 0)
-                values.emplace_back(leading);
-            found = entries_.emplace(argument, std::move(values)).first;
+        const std::string_view name{argument};
+        auto found = entries_.lower_bound(name);
+        if (found == entries_.end() || entries_.key_comp()(name, found->first)) {
+            found = entries_.emplace_hint(found, std::piecewise_construct, std::forward_as_tuple(keep(name)),
+                                          std::forward_as_tuple(SwitchValues::allocator_type(&arena_)));
+            if (!equals_empty_string(leading))
+                found->second.push_back(keep(leading));
         }
         current = &found->second;
     }
     return static_cast<std::int32_t>(entries_.size());
+}
+
+std::string_view SwitchTable::keep(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    auto* copy = static_cast<char*>(arena_.allocate(text.size(), 1));
+    std::memcpy(copy, text.data(), text.size());
+    return {copy, text.size()};
+}
+
+// Under the key comparison only "" and a lone lead byte equal "".
+bool SwitchTable::equals_empty_string(std::string_view text) const
+{
+    return text.empty() || (text.size() == 1 && lead_bytes_.contains(static_cast<unsigned char>(text[0])));
 }
 
 const SwitchValues* SwitchTable::find(std::string_view name) const
@@ -75,6 +95,11 @@ std::int32_t SwitchTable::value_count(std::string_view name) const
 }
 
 std::string SwitchTable::value_at(std::string_view name, std::uint32_t index) const
+{
+    return std::string(value_view(name, index));
+}
+
+std::string_view SwitchTable::value_view(std::string_view name, std::uint32_t index) const
 {
     const SwitchValues* values = find(name);
     if (values == nullptr || index >= values->size())

@@ -7,6 +7,7 @@
 // ignored; a repeated switch adds no entry and loses its leading value.
 #pragma once
 
+#include "support/arena.h"
 #include "support/mbcs_compare.h"
 
 #include <cstdint>
@@ -17,7 +18,8 @@
 
 namespace ravlet {
 
-using SwitchValues = std::vector<std::string>;
+// The table's own copies of the values, kept in its arena.
+using SwitchValues = std::vector<std::string_view, ArenaAllocator<std::string_view>>;
 
 // Raised by value_at for an absent switch or an index past the last value.
 struct ValueMissing {
@@ -32,7 +34,8 @@ public:
     SwitchTable& operator=(const SwitchTable&) = delete;
 
     // Replaces the table's contents with the switches of argv[1..argc).
-    // Returns the number of distinct switches.
+    // Returns the number of distinct switches. The table keeps copies:
+    // argv may go away once this returns.
     std::int32_t parse(std::int32_t argc, const char* const* argv);
 
     static bool is_switch(const char* argument);
@@ -42,6 +45,10 @@ public:
     std::int32_t value_count(std::string_view name) const;
     // Throws ValueMissing when the switch is absent or has no value at index.
     std::string value_at(std::string_view name, std::uint32_t index) const;
+    // As value_at, without the copy.
+    std::string_view value_view(std::string_view name, std::uint32_t index) const;
+    // The values of a switch, or null when it is absent: one lookup for all.
+    const SwitchValues* values(std::string_view name) const { return find(name); }
 
 private:
     struct KeyLess {
@@ -49,15 +56,35 @@ private:
         const LeadBytes* lead_bytes;
         bool operator()(std::string_view a, std::string_view b) const
         {
-            // Single-byte code pages compare plain unsigned bytes, inline.
-            return lead_bytes->empty() ? a < b : mbcs_compare(a, b, *lead_bytes) < 0;
+            // Single-byte code pages compare plain unsigned bytes, inline:
+            // switch names are short, and a call to memcmp costs more.
+            if (!lead_bytes->empty())
+                return mbcs_compare(a, b, *lead_bytes) < 0;
+            const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+            for (std::size_t i = 0; i < common; ++i) {
+                if (a[i] != b[i])
+                    return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+            }
+            return a.size() < b.size();
         }
     };
 
     const SwitchValues* find(std::string_view name) const;
+    bool equals_empty_string(std::string_view text) const;
+
+    // A copy of `text` in the arena.
+    std::string_view keep(std::string_view text);
+
+    // Names, values, nodes and lists all come from one arena that grows in
+    // large steps: a short command line costs one allocation, not one per
+    // string, switch and list.
+    static constexpr std::size_t ARENA_FIRST_BLOCK = 1024;
 
     LeadBytes lead_bytes_;
-    std::map<std::string, SwitchValues, KeyLess> entries_;
+    using Entries = std::map<std::string_view, SwitchValues, KeyLess,
+                             ArenaAllocator<std::pair<const std::string_view, SwitchValues>>>;
+    Arena arena_;
+    Entries entries_;
 };
 
 } // namespace ravlet

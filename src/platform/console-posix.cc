@@ -1,6 +1,7 @@
 // Console streams on POSIX: a small buffer per stream, written with one
 // write() per flush. Failures are dropped, as console failures must be.
 #include "platform/console.h"
+#include "support/no_destructor.h"
 
 #include <cerrno>
 #include <cstring>
@@ -57,16 +58,17 @@ private:
 
 } // namespace
 
+// Every line is flushed as it is printed, so nothing is left to flush at exit.
 OutputStream& standard_output()
 {
-    static DescriptorStream stream(STDOUT_FILENO);
-    return stream;
+    static NoDestructor<DescriptorStream> stream(STDOUT_FILENO);
+    return stream.get();
 }
 
 OutputStream& standard_error()
 {
-    static DescriptorStream stream(STDERR_FILENO);
-    return stream;
+    static NoDestructor<DescriptorStream> stream(STDERR_FILENO);
+    return stream.get();
 }
 
 } // namespace ravlet

@@ -4,6 +4,7 @@
 // WM_COPYDATA is one frame on a fresh connection, answered by an 8-byte result.
 #include "platform/copydata_frame.h"
 #include "platform/platform.h"
+#include "support/no_destructor.h"
 #include "platform/posix_desktop.h"
 
 #include <array>
@@ -185,8 +186,9 @@ private:
 
 Platform& native_platform()
 {
-    static PosixPlatform platform;
-    return platform;
+    // An open connection is closed by the end of the process.
+    static NoDestructor<PosixPlatform> platform;
+    return platform.get();
 }
 
 } // namespace ravlet

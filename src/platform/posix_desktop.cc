@@ -1,6 +1,8 @@
 #include "platform/posix_desktop.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,35 +14,94 @@
 
 namespace ravlet {
 
-std::string desktop_directory()
+namespace {
+
+// Appends to a fixed buffer, and remembers when something did not fit.
+class PathWriter {
+public:
+    PathWriter(char* buffer, std::size_t capacity)
+        : buffer_(buffer)
+        , capacity_(capacity)
+    {
+    }
+    PathWriter& operator<<(std::string_view text)
+    {
+        if (text.size() >= capacity_ - length_) {
+            fits_ = false;
+            return *this;
+        }
+        std::memcpy(buffer_ + length_, text.data(), text.size());
+        length_ += text.size();
+        buffer_[length_] = '\0';
+        return *this;
+    }
+    bool fits() const { return fits_; }
+    std::size_t length() const { return length_; }
+
+private:
+    char* buffer_;
+    std::size_t capacity_;
+    std::size_t length_ = 0;
+    bool fits_ = true;
+};
+
+// D, by the rule of desktop_directory(), into `path`.
+void write_desktop_directory(PathWriter& path)
 {
     const char* runtime_dir = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime_dir != nullptr && runtime_dir[0] == '/')
-        return std::string(runtime_dir) + "/wm-copydata";
-    return "/tmp/wm-copydata-" + std::to_string(::geteuid());
+    if (runtime_dir != nullptr && runtime_dir[0] == '/') {
+        path << runtime_dir << "/wm-copydata";
+        return;
+    }
+    char digits[24];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, ::geteuid());
+    path << "/tmp/wm-copydata-" << std::string_view(digits, static_cast<std::size_t>(end - digits));
+}
+
+bool title_can_name_window(std::string_view name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+} // namespace
+
+std::string desktop_directory()
+{
+    // Long enough for any path the file system takes.
+    std::string path(4096, '\0');
+    PathWriter writer(path.data(), path.size());
+    write_desktop_directory(writer);
+    path.resize(writer.length());
+    return path;
 }
 
 std::optional<std::string> desktop_directory_problem(const std::string& path)
 {
+    return desktop_directory_problem(path.c_str());
+}
+
+std::optional<std::string> desktop_directory_problem(const char* path_text)
+{
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return std::string("cannot stat ") + path + ": " + std::strerror(errno);
+    if (::lstat(path_text, &st) != 0)
+        return std::string("cannot stat ") + path_text + ": " + std::strerror(errno);
+    const std::string_view path = path_text;
     if (!S_ISDIR(st.st_mode))
-        return path + " is not a directory";
+        return std::string(path) + " is not a directory";
     if (st.st_uid != ::geteuid())
-        return path + " is not owned by the current user";
+        return std::string(path) + " is not owned by the current user";
     if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-        return path + " is open to group or others (want mode 0700)";
+        return std::string(path) + " is open to group or others (want mode 0700)";
     // Checked even though root could pass: a desktop its owner has shut is shut.
     if ((st.st_mode & S_IRWXU) != S_IRWXU)
-        return path + " is not open to its owner (want mode 0700)";
+        return std::string(path) + " is not open to its owner (want mode 0700)";
     return std::nullopt;
 }
 
 std::optional<std::string> window_socket_path(const std::string& desktop, const char* title)
 {
     const std::string_view name = title == nullptr ? std::string_view{} : std::string_view{title};
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos)
+    if (!title_can_name_window(name))
         return std::nullopt;
     std::string path = desktop + "/" + std::string(name);
     if (path.size() >= sizeof(sockaddr_un::sun_path))
@@ -79,17 +140,21 @@ bool peer_is_effective_user(int fd)
 
 UniqueFd connect_to_window(const char* title)
 {
-    const std::string desktop = desktop_directory();
-    if (desktop_directory_problem(desktop))
+    // D/T is built in the socket address itself: a send makes no string.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    PathWriter path(address.sun_path, sizeof address.sun_path);
+    write_desktop_directory(path);
+    const std::string_view name = title == nullptr ? std::string_view{} : std::string_view{title};
+    if (!path.fits() || desktop_directory_problem(address.sun_path) || !title_can_name_window(name))
         return UniqueFd{};
-    const std::optional<std::string> path = window_socket_path(desktop, title);
-    if (!path)
+    path << "/" << name;
+    if (!path.fits())
         return UniqueFd{};
 
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.valid())
         return UniqueFd{};
-    const sockaddr_un address = socket_address(*path);
     // No such socket, a stale one (refused) or any other failure: no window.
     if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         !peer_is_effective_user(fd.get()))
