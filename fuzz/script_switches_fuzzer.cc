@@ -63,7 +63,7 @@ public:
         check(ms > 0 && ms <= 100);
         clock += ms;
     }
-    bool read_file(const char* path, std::string& bytes, std::string& error) override
+    bool read_file(const char* path, std::size_t, std::string& bytes, std::string& error) override
     {
         if (std::string_view(path) != "f" && std::string_view(path) != "-") {
             error = "No such file or directory";

@@ -660,6 +660,7 @@ TEST_F(EndToEnd, RefusedTextsSendNothing)
         {{"--text-file", nul_file},
          "ravlet: the text in " + nul_file + " holds a NUL byte at offset 1, which a message cannot carry\n"},
         {{"--text-file", nul_file, "-m", "hi"}, "ravlet: --text-file and -m cannot be given together\n"},
+        {{"--text-file", "/dev/zero"}, "ravlet: cannot read /dev/zero: longer than 67108864 bytes\n"},
         {{"-m", "hi", "--timeout", "abc"},
          "ravlet: --timeout needs a whole number of milliseconds from 1 to 2147483647, not 'abc'\n"},
     };

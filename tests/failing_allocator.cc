@@ -49,28 +49,3 @@ void operator delete[](void* p, std::size_t) noexcept
     operator delete(p);
 }
 
-// Aligned forms too: polymorphic memory resources allocate through them.
-void* operator new(std::size_t size, std::align_val_t alignment)
-{
-    using ravlet::test::allocations_left;
-    if (allocations_left == 0) {
-        ++ravlet::test::allocations_failed;
-        throw std::bad_alloc();
-    }
-    if (allocations_left > 0)
-        --allocations_left;
-    const auto align = static_cast<std::size_t>(alignment);
-    if (void* p = std::aligned_alloc(align, (size + align - 1) / align * align))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p, std::align_val_t) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept
-{
-    std::free(p);
-}

@@ -76,8 +76,9 @@ public:
         if (window_appears_at_ms && clock_ms >= *window_appears_at_ms)
             window_present = true;
     }
-    bool read_file(const char* path, std::string& bytes, std::string& problem) override
+    bool read_file(const char* path, std::size_t most_bytes, std::string& bytes, std::string& problem) override
     {
+        EXPECT_EQ(most_bytes, 64u << 20);
         files_read.emplace_back(path);
         const auto found = files.find(path);
         if (found == files.end()) {

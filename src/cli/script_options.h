@@ -19,6 +19,8 @@ inline constexpr char WAIT_SWITCH[] = "--wait";
 inline constexpr char TEXT_FILE_SWITCH[] = "--text-file";
 inline constexpr char QUIET_SWITCH[] = "--quiet";
 inline constexpr std::uint32_t MAX_MILLISECONDS = 0x7FFFFFFF;
+// The longest text a file may give: what a receiver takes in one message.
+inline constexpr std::size_t MAX_TEXT_FILE_BYTES = 64u << 20;
 // How often --wait looks for the window again.
 inline constexpr std::uint32_t WAIT_STEP_MS = 100;
 

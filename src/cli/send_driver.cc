@@ -159,7 +159,7 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
             const std::string& path = *options.text_file;
             const std::string source = path == "-" ? "standard input" : path;
             std::string error;
-            if (!platform.read_file(path.c_str(), file_text, error))
+            if (!platform.read_file(path.c_str(), MAX_TEXT_FILE_BYTES, file_text, error))
                 return refuse(err, "cannot read " + source + ": " + error);
             if (std::optional<std::string> refusal = file_text_to_message(file_text, source))
                 return refuse(err, *refusal);

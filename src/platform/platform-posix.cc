@@ -154,7 +154,7 @@ public:
         }
     }
 
-    bool read_file(const char* path, std::string& bytes, std::string& error) override
+    bool read_file(const char* path, std::size_t limit, std::string& bytes, std::string& error) override
     {
         const bool standard_input = std::string_view(path) == "-";
         UniqueFd owned(standard_input ? -1 : ::open(path, O_RDONLY | O_CLOEXEC));
@@ -174,6 +174,10 @@ public:
             }
             if (n == 0)
                 return true;
+            if (static_cast<std::size_t>(n) > limit - bytes.size()) {
+                error = "longer than " + std::to_string(limit) + " bytes";
+                return false;
+            }
             bytes.append(buffer, static_cast<std::size_t>(n)); // grows geometrically: linear in the size
         }
     }

@@ -94,7 +94,7 @@ public:
     std::uint64_t monotonic_ms() override { return ::GetTickCount64(); }
     void sleep_ms(std::uint32_t ms) override { ::Sleep(ms); }
 
-    bool read_file(const char* path, std::string& bytes, std::string& error) override
+    bool read_file(const char* path, std::size_t limit, std::string& bytes, std::string& error) override
     {
         const bool standard_input = std::string_view(path) == "-";
         const HANDLE file = standard_input ? ::GetStdHandle(STD_INPUT_HANDLE)
@@ -119,6 +119,11 @@ public:
             }
             if (got == 0)
                 break;
+            if (got > limit - bytes.size()) {
+                error = "longer than " + std::to_string(limit) + " bytes";
+                ok = false;
+                break;
+            }
             bytes.append(buffer, got); // grows geometrically: linear in the size
         }
         if (!standard_input)

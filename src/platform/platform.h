@@ -54,8 +54,8 @@ public:
     virtual std::uint64_t monotonic_ms() = 0;
     virtual void sleep_ms(std::uint32_t ms) = 0;
     // The bytes of a file, unchanged; "-" is standard input, read to its end.
-    // On failure, false and `error` says why.
-    virtual bool read_file(const char* path, std::string& bytes, std::string& error) = 0;
+    // On failure, or past `limit` bytes, false and `error` says why.
+    virtual bool read_file(const char* path, std::size_t limit, std::string& bytes, std::string& error) = 0;
 };
 
 // The implementation for the platform this build targets.
