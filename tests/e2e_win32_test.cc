@@ -338,7 +338,7 @@ TEST(ScriptSwitchesWindows, TimeoutGivesUpOnAHungListener)
     EXPECT_EQ(r.out, BANNER + "Corvane did not answer in time.\r\n");
     EXPECT_EQ(r.err, "");
     EXPECT_GE(took, 690u);
-    EXPECT_LT(took, 2000u);
+    EXPECT_LT(took, 2500u) << "the limit and the start of a process";
     listener->terminate();
     listener->finish();
 

@@ -35,10 +35,21 @@ if [ "${1:-}" = --peer ]; then
     # Wine's drive Z: is the root of the file system.
     RAVLET_PEER_DIR="Z:$(echo "$peer" | tr / '\\')"
     export RAVLET_PEER_DIR
+    # The prefix must be able to start the other bitness at all: the peer
+    # tool without arguments ends in its usage stop, status 255.
+    probe_status=0
+    WINEPREFIX="$state/prefix" WINELOADER="$(cat "$state/loader")" DISPLAY="$(cat "$state/display")" \
+        WINESERVER="$(cat "$state/server" 2>/dev/null)" WINEDEBUG=-all \
+        "$(cat "$state/loader")" "$peer/ravlet.exe" >/dev/null 2>&1 </dev/null || probe_status=$?
+    if [ "$probe_status" -ne 255 ]; then
+        echo "SKIPPED: this Wine prefix cannot start $peer/ravlet.exe (status $probe_status)"
+        exit $SKIPPED
+    fi
 fi
 
 loader=$(cat "$state/loader")
 export WINEPREFIX="$state/prefix" WINELOADER="$loader" DISPLAY="$(cat "$state/display")"
+[ -s "$state/server" ] && export WINESERVER="$(cat "$state/server")"
 # err+module names a missing DLL; everything else stays quiet.
 export WINEDEBUG="${WINEDEBUG:--all,err+module}" WINEDLLOVERRIDES="mscoree,mshtml="
 

@@ -22,7 +22,8 @@ export WINEPREFIX="$state/prefix" WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES
 
 stop() {
     if [ -f "$state/display" ]; then
-        DISPLAY=$(cat "$state/display") wineserver -k 2>/dev/null
+        server=$(cat "$state/server" 2>/dev/null || echo wineserver)
+        DISPLAY=$(cat "$state/display") "$server" -k 2>/dev/null
     fi
     for name in watchdog xvfb; do
         if [ -f "$state/$name.pid" ]; then
@@ -66,7 +67,7 @@ stop)
     ;;
 start)
     stop
-    rm -f "$state/skip" "$state/wine32" "$state/loader" "$state/summary"
+    rm -f "$state/skip" "$state/wine32" "$state/loader" "$state/server" "$state/summary"
     problem32=$(wine32_problem)
     if [ "$arch" = win32 ]; then
         if [ -n "$problem32" ]; then
@@ -83,8 +84,14 @@ start)
     for tool in Xvfb wineserver; do
         command -v "$tool" >/dev/null || { echo "session.sh: $tool not found (run scripts/install-deps.sh)" >&2; exit 1; }
     done
+    # The server of the loader's own bitness, as on a machine that has only
+    # that Wine: Debian's wineserver command picks the 64-bit one whenever it
+    # is installed.
+    server=/usr/lib/wine/wineserver${arch#win}
+    [ -x "$server" ] || server=$(command -v wineserver)
     echo "$loader" >"$state/loader"
-    export WINELOADER="$loader"
+    echo "$server" >"$state/server"
+    export WINELOADER="$loader" WINESERVER="$server"
 
     # Xvfb picks a free display and writes its number to fd 3; the file is
     # made empty first, so that the wait below cannot read an old number.
@@ -106,7 +113,7 @@ start)
 
     # Wine hands its output to background services that outlive the caller:
     # keep them away from the test runner's pipes.
-    wineserver -p </dev/null >/dev/null 2>&1
+    "$server" -p </dev/null >/dev/null 2>&1
     if [ ! -f "$state/prefix/system.reg" ]; then
         "$loader" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log" >&2; stop; exit 1; }
     fi
