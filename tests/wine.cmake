@@ -38,6 +38,12 @@ if(RAVLET_WINDOWS_ARCH STREQUAL win64)
     ravlet_wine_test(cross_bitness_tests)
 endif()
 
+# A stop reaches the listener while its output is blocked.
+add_test(NAME listener_stops_with_blocked_output
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_wine_stop.sh ${RAVLET_WINE_STATE} ${CMAKE_BINARY_DIR})
+set_tests_properties(listener_stops_with_blocked_output PROPERTIES RESOURCE_LOCK corvane_window)
+ravlet_wine_test(listener_stops_with_blocked_output)
+
 foreach(exe ravlet ravlet-listen)
     add_test(NAME ${exe}_exe_is_self_contained
         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_pe_imports.sh ${CMAKE_OBJDUMP} ${RAVLET_PE_FORMAT} $<TARGET_FILE:${exe}>)
