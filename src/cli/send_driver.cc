@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,8 +43,8 @@ ExitStatus refuse(OutputStream& err, const std::string& reason)
 }
 
 // The usage rules, all in one place: recipients, a text (from -m or a
-// file), and a value for -p when it is given. A value_count of -1 (absent)
-// fails each test.
+// file), and a value for -p when it is given. A null list is an absent
+// switch.
 bool usage_rules_hold(const SwitchValues* recipients, const SwitchValues* text, const SwitchValues* priority,
                       bool text_from_file)
 {
