@@ -4,13 +4,12 @@
 // WM_COPYDATA is one frame on a fresh connection, answered by an 8-byte result.
 #include "platform/copydata_frame.h"
 #include "platform/platform.h"
-#include "support/no_destructor.h"
 #include "platform/posix_desktop.h"
+#include "support/no_destructor.h"
 
 #include <array>
 #include <cerrno>
 #include <csignal>
-
 #include <cstring>
 #include <ctime>
 #include <string_view>

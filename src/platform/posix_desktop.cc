@@ -1,11 +1,11 @@
 #include "platform/posix_desktop.h"
 
 #include <algorithm>
-#include <charconv>
-#include <string_view>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -36,7 +36,6 @@ public:
         return *this;
     }
     bool fits() const { return fits_; }
-    std::size_t length() const { return length_; }
 
 private:
     char* buffer_;
@@ -45,17 +44,21 @@ private:
     bool fits_ = true;
 };
 
-// D, by the rule of desktop_directory(), into `path`.
-void write_desktop_directory(PathWriter& path)
+// D, by the rule of desktop_directory(), handed piece by piece to `append`,
+// so it can go into a string or straight into a socket address.
+template <typename Append>
+void write_desktop_directory(Append append)
 {
     const char* runtime_dir = std::getenv("XDG_RUNTIME_DIR");
     if (runtime_dir != nullptr && runtime_dir[0] == '/') {
-        path << runtime_dir << "/wm-copydata";
+        append(runtime_dir);
+        append("/wm-copydata");
         return;
     }
     char digits[24];
     const auto [end, error] = std::to_chars(digits, digits + sizeof digits, ::geteuid());
-    path << "/tmp/wm-copydata-" << std::string_view(digits, static_cast<std::size_t>(end - digits));
+    append("/tmp/wm-copydata-");
+    append(std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
 bool title_can_name_window(std::string_view name)
@@ -67,17 +70,9 @@ bool title_can_name_window(std::string_view name)
 
 std::string desktop_directory()
 {
-    // Long enough for any path the file system takes.
-    std::string path(4096, '\0');
-    PathWriter writer(path.data(), path.size());
-    write_desktop_directory(writer);
-    path.resize(writer.length());
+    std::string path;
+    write_desktop_directory([&path](std::string_view piece) { path += piece; });
     return path;
-}
-
-std::optional<std::string> desktop_directory_problem(const std::string& path)
-{
-    return desktop_directory_problem(path.c_str());
 }
 
 std::optional<std::string> desktop_directory_problem(const char* path_text)
@@ -144,7 +139,7 @@ UniqueFd connect_to_window(const char* title)
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     PathWriter path(address.sun_path, sizeof address.sun_path);
-    write_desktop_directory(path);
+    write_desktop_directory([&path](std::string_view piece) { path << piece; });
     const std::string_view name = title == nullptr ? std::string_view{} : std::string_view{title};
     if (!path.fits() || desktop_directory_problem(address.sun_path) || !title_can_name_window(name))
         return UniqueFd{};

@@ -19,7 +19,6 @@ std::string desktop_directory();
 // Why a desktop directory cannot be used, or nothing when it can: it must be
 // a real directory (not a symbolic link), owned by the effective user, with
 // no permission bits for group or others and all three for the owner.
-std::optional<std::string> desktop_directory_problem(const std::string& path);
 std::optional<std::string> desktop_directory_problem(const char* path);
 
 // D/T for a title that can name a window; nothing for an empty title, "." or

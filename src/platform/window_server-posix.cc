@@ -226,7 +226,7 @@ std::optional<std::string> prepare_desktop(const std::string& desktop)
     } else if (errno != EEXIST) {
         return "cannot create " + desktop + ": " + std::strerror(errno);
     }
-    if (std::optional<std::string> problem = desktop_directory_problem(desktop))
+    if (std::optional<std::string> problem = desktop_directory_problem(desktop.c_str()))
         return "refusing the desktop directory: " + *problem;
     return std::nullopt;
 }
