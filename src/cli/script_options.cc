@@ -1,4 +1,5 @@
 #include "cli/script_options.h"
+#include "support/hex_digits.h"
 
 #include <charconv>
 #include <cstring>
@@ -63,11 +64,8 @@ bool any_long_switch(int argc, const char* const* argv)
 
 std::optional<std::string> read_script_options(const SwitchTable& table, ScriptOptions& options)
 {
-    if (table.has_switch(QUIET_SWITCH)) {
-        if (table.value_count(QUIET_SWITCH) > 0)
-            return std::string(QUIET_SWITCH) + " takes no value, but was given " + shown(table.value_at(QUIET_SWITCH, 0));
-        options.quiet = true;
-    }
+    if (table.value_count(QUIET_SWITCH) > 0)
+        return std::string(QUIET_SWITCH) + " takes no value, but was given " + shown(table.value_at(QUIET_SWITCH, 0));
     if (table.has_switch(TIMEOUT_SWITCH)) {
         std::uint32_t ms = 0;
         if (std::optional<std::string> refusal = read_milliseconds(table, TIMEOUT_SWITCH, 1, ms))
@@ -81,9 +79,9 @@ std::optional<std::string> read_script_options(const SwitchTable& table, ScriptO
     if (table.has_switch(TEXT_FILE_SWITCH)) {
         if (table.has_switch("-m"))
             return std::string(TEXT_FILE_SWITCH) + " and -m cannot be given together";
-        std::string path;
         if (table.value_count(TEXT_FILE_SWITCH) < 1)
             return std::string(TEXT_FILE_SWITCH) + " needs a path, or - for standard input";
+        std::string path;
         if (std::optional<std::string> refusal = single_value(table, TEXT_FILE_SWITCH, path))
             return refusal;
         options.text_file = std::move(path);
@@ -93,15 +91,13 @@ std::optional<std::string> read_script_options(const SwitchTable& table, ScriptO
 
 std::string on_one_line(std::string_view text)
 {
-    static constexpr char DIGITS[] = "0123456789ABCDEF";
     std::string line;
     line.reserve(text.size());
     for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F) {
             line += "\\x";
-            line += DIGITS[b >> 4];
-            line += DIGITS[b & 15];
+            append_hex_byte(line, b);
         } else {
             line += c;
         }

@@ -28,7 +28,6 @@ struct ScriptOptions {
     std::optional<std::uint32_t> timeout_ms; // the hand-over's limit
     std::uint32_t wait_ms = 0;               // how long to look for the window
     std::optional<std::string> text_file;    // the text's file; "-" is standard input
-    bool quiet = false;                      // no banner
 };
 
 // True when an argument is exactly --quiet. Read before anything is printed
@@ -39,8 +38,9 @@ bool quiet_requested(int argc, const char* const* argv);
 // be there, and the usual command line skips their lookups.
 bool any_long_switch(int argc, const char* const* argv);
 
-// Reads the opt-in switches from the table. Returns the one-line refusal of a
-// bad value, or nothing when every value is good.
+// Reads the opt-in switches from the table (--quiet only for a value it must
+// not have: quiet_requested has already acted on it). Returns the one-line
+// refusal of a bad value, or nothing when every value is good.
 std::optional<std::string> read_script_options(const SwitchTable& table, ScriptOptions& options);
 
 // A refusal's text on one line: control bytes (a line break in a value or a

@@ -140,7 +140,7 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
         if (!usage_rules_hold(recipient_values, text_values, priority_values, text_from_file))
             return usage_stop(out);
 
-        // Views into the arguments, which outlive the run.
+        // Views into the table's own copies, which live through the run.
         std::vector<std::string_view> recipients;
         std::string_view message;
         Priority priority = Priority::Normal;

@@ -54,7 +54,7 @@ std::int32_t SwitchTable::parse(std::int32_t argc, const char* const* argv)
         if (found == entries_.end() || entries_.key_comp()(name, found->first)) {
             found = entries_.emplace_hint(found, std::piecewise_construct, std::forward_as_tuple(keep(name)),
                                           std::forward_as_tuple(SwitchValues::allocator_type(&arena_)));
-            if (!equals_empty_string(leading))
+            if (!mbcs_equals_empty(leading, lead_bytes_))
                 found->second.push_back(keep(leading));
         }
         current = &found->second;
@@ -69,12 +69,6 @@ std::string_view SwitchTable::keep(std::string_view text)
     auto* copy = static_cast<char*>(arena_.allocate(text.size(), 1));
     std::memcpy(copy, text.data(), text.size());
     return {copy, text.size()};
-}
-
-// Under the key comparison only "" and a lone lead byte equal "".
-bool SwitchTable::equals_empty_string(std::string_view text) const
-{
-    return text.empty() || (text.size() == 1 && lead_bytes_.contains(static_cast<unsigned char>(text[0])));
 }
 
 const SwitchValues* SwitchTable::find(std::string_view name) const

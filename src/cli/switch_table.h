@@ -70,7 +70,6 @@ private:
     };
 
     const SwitchValues* find(std::string_view name) const;
-    bool equals_empty_string(std::string_view text) const;
 
     // A copy of `text` in the arena.
     std::string_view keep(std::string_view text);

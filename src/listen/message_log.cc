@@ -1,13 +1,13 @@
 #include "listen/message_log.h"
 
 #include "packet/message_packet.h"
+#include "support/hex_digits.h"
 
 #include <optional>
 
 namespace ravlet {
 namespace {
 
-constexpr char HEX_DIGITS[] = "0123456789ABCDEF";
 
 std::string_view priority_word(Priority priority)
 {
@@ -28,8 +28,7 @@ std::string hex_line(std::span<const std::uint8_t> data)
     line.reserve(1 + data.size() * 3);
     for (std::uint8_t b : data) {
         line += ' ';
-        line += HEX_DIGITS[b >> 4];
-        line += HEX_DIGITS[b & 15];
+        append_hex_byte(line, b);
     }
     return line;
 }
@@ -48,8 +47,7 @@ std::string quote_bytes(std::string_view bytes)
             quoted += c;
         } else {
             quoted += "\\x";
-            quoted += HEX_DIGITS[b >> 4];
-            quoted += HEX_DIGITS[b & 15];
+            append_hex_byte(quoted, b);
         }
     }
     quoted += '"';
@@ -69,7 +67,7 @@ std::string hex_number(std::uint64_t value)
 {
     std::string digits;
     do {
-        digits.insert(digits.begin(), HEX_DIGITS[value & 15]);
+        digits.insert(digits.begin(), hex_digit(static_cast<unsigned>(value & 15)));
         value >>= 4;
     } while (value != 0);
     return "0x" + digits;

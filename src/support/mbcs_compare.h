@@ -38,6 +38,13 @@ private:
 // Returns <0, 0 or >0.
 int mbcs_compare(std::string_view a, std::string_view b, const LeadBytes& lead_bytes);
 
+// True when `text` compares equal to the empty string: it is empty, or one
+// lone lead byte, which reads as the end of the string.
+inline bool mbcs_equals_empty(std::string_view text, const LeadBytes& lead_bytes)
+{
+    return text.empty() || (text.size() == 1 && lead_bytes.contains(static_cast<unsigned char>(text[0])));
+}
+
 // As mbcs_compare, but the ASCII letters A-Z of single-byte characters compare
 // equal to a-z. Double-byte characters compare exactly.
 bool mbcs_equal_ignoring_case(std::string_view a, std::string_view b, const LeadBytes& lead_bytes);
