@@ -26,19 +26,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stdout out_mode
     int broken[2] = {-1, -1};
     switch (out_mode) {
     case Stdout::Pipe:
+    case Stdout::Unread:
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         break;
     case Stdout::Closed:
+    case Stdout::BothClosed:
         posix_spawn_file_actions_addclose(&actions, 1);
         break;
     case Stdout::Full:
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
-        break;
-    case Stdout::Unread:
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        break;
-    case Stdout::BothClosed:
-        posix_spawn_file_actions_addclose(&actions, 1);
         break;
     case Stdout::ReaderGone:
         if (::pipe2(broken, O_CLOEXEC) != 0)
