@@ -8,24 +8,22 @@
 
 namespace ravlet::text {
 
-inline constexpr std::string_view BANNER[] = {
-    "ravlet " RAVLET_VERSION,
-    "Hands one message to the running Corvane NET messenger.",
-    " ",
-};
+// Blocks of whole lines, each written in one piece.
+inline constexpr std::string_view BANNER = "ravlet " RAVLET_VERSION "\n"
+                                           "Hands one message to the running Corvane NET messenger.\n"
+                                           " \n";
 
-inline constexpr std::string_view USAGE[] = {
-    "required argument is missing.",
-    " ",
-    "usage:",
-    "ravlet -r recipient -m \"message\"",
-    "ravlet -r recipient1 recipient2 recipient3 -m \"message\"",
-    "ravlet -r \"recipient name\" recipient2 recipient3 -m \"message\"",
-    "optional: -p priority ( low / normal / high, default is normal )",
-    "please type all switches in lower case to avoid mistakes.",
-    " ",
-};
+inline constexpr std::string_view USAGE = "required argument is missing.\n"
+                                          " \n"
+                                          "usage:\n"
+                                          "ravlet -r recipient -m \"message\"\n"
+                                          "ravlet -r recipient1 recipient2 recipient3 -m \"message\"\n"
+                                          "ravlet -r \"recipient name\" recipient2 recipient3 -m \"message\"\n"
+                                          "optional: -p priority ( low / normal / high, default is normal )\n"
+                                          "please type all switches in lower case to avoid mistakes.\n"
+                                          " \n";
 
+// Single lines, printed with their line feed.
 inline constexpr std::string_view SENT = "Message has been sent.";
 inline constexpr std::string_view NOT_FOUND = "Corvane not found.";
 inline constexpr std::string_view TIMED_OUT = "Corvane did not answer in time.";

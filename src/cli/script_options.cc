@@ -44,22 +44,18 @@ std::optional<std::string> read_milliseconds(const SwitchTable& table, const cha
 
 } // namespace
 
-bool quiet_requested(int argc, const char* const* argv)
+LongSwitchScan scan_long_switches(int argc, const char* const* argv)
 {
+    LongSwitchScan scan;
     for (int i = 1; i < argc; ++i) {
-        if (argv[i] != nullptr && argv[i][0] == '-' && argv[i][1] == '-' && std::strcmp(argv[i], QUIET_SWITCH) == 0)
-            return true;
+        const char* argument = argv[i];
+        if (argument != nullptr && argument[0] == '-' && argument[1] == '-') {
+            scan.any = true;
+            if (std::strcmp(argument, QUIET_SWITCH) == 0)
+                scan.quiet = true;
+        }
     }
-    return false;
-}
-
-bool any_long_switch(int argc, const char* const* argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] != nullptr && argv[i][0] == '-' && argv[i][1] == '-')
-            return true;
-    }
-    return false;
+    return scan;
 }
 
 std::optional<std::string> read_script_options(const SwitchTable& table, ScriptOptions& options)

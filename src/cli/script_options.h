@@ -30,16 +30,17 @@ struct ScriptOptions {
     std::optional<std::string> text_file;    // the text's file; "-" is standard input
 };
 
-// True when an argument is exactly --quiet. Read before anything is printed
-// or allocated, so that the banner can be left out.
-bool quiet_requested(int argc, const char* const* argv);
-
-// True when any argument starts with "--": only then can an opt-in switch
-// be there, and the usual command line skips their lookups.
-bool any_long_switch(int argc, const char* const* argv);
+// What one look over the arguments tells before anything is printed or
+// allocated: whether the banner is to be left out, and whether the opt-in
+// switches need reading at all (the usual command line has none).
+struct LongSwitchScan {
+    bool any = false;   // an argument starts with "--"
+    bool quiet = false; // an argument is exactly --quiet
+};
+LongSwitchScan scan_long_switches(int argc, const char* const* argv);
 
 // Reads the opt-in switches from the table (--quiet only for a value it must
-// not have: quiet_requested has already acted on it). Returns the one-line
+// not have: the scan has already acted on it). Returns the one-line
 // refusal of a bad value, or nothing when every value is good.
 std::optional<std::string> read_script_options(const SwitchTable& table, ScriptOptions& options);
 

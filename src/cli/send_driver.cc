@@ -23,15 +23,9 @@ struct DeliveryLimits {
     std::uint32_t wait_ms = 0;               // look again for a missing window this long
 };
 
-void print_usage(OutputStream& out)
-{
-    for (std::string_view line : text::USAGE)
-        print_line(out, line);
-}
-
 ExitStatus usage_stop(OutputStream& out)
 {
-    print_usage(out);
+    print_lines(out, text::USAGE);
     return ExitStatus::NotSent;
 }
 
@@ -116,10 +110,9 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
         print_line(err, text::FRAMEWORK_FAILED);
         return ExitStatus::Fatal;
     }
-    if (!quiet_requested(argc, argv)) {
-        for (std::string_view line : text::BANNER)
-            print_line(out, line);
-    }
+    const LongSwitchScan long_switches = scan_long_switches(argc, argv);
+    if (!long_switches.quiet)
+        print_lines(out, text::BANNER);
 
     try {
         const LeadBytes lead_bytes = platform.lead_bytes();
@@ -127,7 +120,7 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
         if (table.parse(argc, argv) < 1)
             return usage_stop(out);
         ScriptOptions options;
-        if (any_long_switch(argc, argv)) {
+        if (long_switches.any) {
             if (std::optional<std::string> refusal = read_script_options(table, options))
                 return refuse(err, *refusal);
         }

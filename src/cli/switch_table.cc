@@ -1,6 +1,8 @@
 #include "cli/switch_table.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace ravlet {
 namespace {
@@ -16,7 +18,6 @@ std::string_view argument_text(const char* argument)
 SwitchTable::SwitchTable(const LeadBytes& lead_bytes)
     : lead_bytes_(lead_bytes)
     , arena_(ARENA_FIRST_BLOCK)
-    , entries_(KeyLess{&lead_bytes_}, Entries::allocator_type(&arena_))
 {
 }
 
@@ -29,8 +30,10 @@ bool SwitchTable::is_switch(const char* argument)
 
 std::int32_t SwitchTable::parse(std::int32_t argc, const char* const* argv)
 {
-    entries_.clear();
     arena_.release();
+    slots_ = nullptr;
+    slot_count_ = 0;
+    entry_count_ = 0;
     // The entry that plain arguments go to: that of the most recent switch,
     // which for a repeated switch is the entry of its first occurrence.
     SwitchValues* current = nullptr;
@@ -49,17 +52,70 @@ std::int32_t SwitchTable::parse(std::int32_t argc, const char* const* argv)
             ++pos; // consumed with the switch, even when it is then dropped
         }
 
-        const std::string_view name{argument};
-        auto found = entries_.lower_bound(name);
-        if (found == entries_.end() || entries_.key_comp()(name, found->first)) {
-            found = entries_.emplace_hint(found, std::piecewise_construct, std::forward_as_tuple(keep(name)),
-                                          std::forward_as_tuple(SwitchValues::allocator_type(&arena_)));
+        if (2 * (entry_count_ + 1) > slot_count_)
+            grow_slots();
+        const std::string_view key = key_of(argument);
+        const std::uint32_t hash = hash_of(key);
+        Entry** slot = slot_for(key, hash);
+        if (*slot == nullptr) {
+            void* at = arena_.allocate(sizeof(Entry), alignof(Entry));
+            *slot = new (at) Entry{keep(key), hash, SwitchValues(SwitchValues::allocator_type(&arena_))};
+            ++entry_count_;
             if (!mbcs_equals_empty(leading, lead_bytes_))
-                found->second.push_back(keep(leading));
+                (*slot)->values.push_back(keep(leading));
         }
-        current = &found->second;
+        current = &(*slot)->values;
     }
-    return static_cast<std::int32_t>(entries_.size());
+    return static_cast<std::int32_t>(entry_count_);
+}
+
+std::string_view SwitchTable::key_of(std::string_view name) const
+{
+    if (lead_bytes_.empty())
+        return name;
+    for (std::size_t pos = 0; pos < name.size(); ++pos) {
+        if (lead_bytes_.contains(static_cast<unsigned char>(name[pos]))) {
+            if (pos + 1 == name.size())
+                return name.substr(0, pos);
+            ++pos; // the trail byte
+        }
+    }
+    return name;
+}
+
+std::uint32_t SwitchTable::hash_of(std::string_view key)
+{
+    // FNV-1a: switch names are short, and a few multiplies beat anything
+    // that needs a setup.
+    std::uint32_t hash = 2166136261u;
+    for (char byte : key)
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 16777619u;
+    return hash;
+}
+
+SwitchTable::Entry** SwitchTable::slot_for(std::string_view key, std::uint32_t hash) const
+{
+    const std::uint32_t mask = slot_count_ - 1;
+    for (std::uint32_t at = hash & mask;; at = (at + 1) & mask) {
+        Entry* entry = slots_[at];
+        if (entry == nullptr || (entry->hash == hash && entry->key == key))
+            return &slots_[at];
+    }
+}
+
+void SwitchTable::grow_slots()
+{
+    const std::uint32_t old_count = slot_count_;
+    Entry** const old_slots = slots_;
+    if (old_count > UINT32_MAX / 4)
+        throw std::bad_alloc();
+    slot_count_ = old_count == 0 ? FIRST_SLOT_COUNT : old_count * 2;
+    slots_ = static_cast<Entry**>(arena_.allocate(slot_count_ * sizeof(Entry*), alignof(Entry*)));
+    std::fill_n(slots_, slot_count_, nullptr);
+    for (std::uint32_t i = 0; i < old_count; ++i) {
+        if (old_slots[i] != nullptr)
+            *slot_for(old_slots[i]->key, old_slots[i]->hash) = old_slots[i];
+    }
 }
 
 std::string_view SwitchTable::keep(std::string_view text)
@@ -73,8 +129,11 @@ std::string_view SwitchTable::keep(std::string_view text)
 
 const SwitchValues* SwitchTable::find(std::string_view name) const
 {
-    auto found = entries_.find(name);
-    return found == entries_.end() ? nullptr : &found->second;
+    if (entry_count_ == 0)
+        return nullptr;
+    const std::string_view key = key_of(name);
+    const Entry* entry = *slot_for(key, hash_of(key));
+    return entry == nullptr ? nullptr : &entry->values;
 }
 
 bool SwitchTable::has_switch(std::string_view name) const

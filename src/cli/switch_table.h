@@ -11,7 +11,6 @@
 #include "support/mbcs_compare.h"
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +28,7 @@ struct ValueMissing {
 class SwitchTable {
 public:
     explicit SwitchTable(const LeadBytes& lead_bytes = LeadBytes{});
-    // The key order refers to lead_bytes_, so a table stays where it was made.
+    // The table owns the arena its entries point into.
     SwitchTable(const SwitchTable&) = delete;
     SwitchTable& operator=(const SwitchTable&) = delete;
 
@@ -51,39 +50,39 @@ public:
     const SwitchValues* values(std::string_view name) const { return find(name); }
 
 private:
-    struct KeyLess {
-        using is_transparent = void;
-        const LeadBytes* lead_bytes;
-        bool operator()(std::string_view a, std::string_view b) const
-        {
-            // Single-byte code pages compare plain unsigned bytes, inline:
-            // switch names are short, and a call to memcmp costs more.
-            if (!lead_bytes->empty())
-                return mbcs_compare(a, b, *lead_bytes) < 0;
-            const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-            for (std::size_t i = 0; i < common; ++i) {
-                if (a[i] != b[i])
-                    return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
-            }
-            return a.size() < b.size();
-        }
+    // A switch and its values. Entries stay where the arena put them, so a
+    // pointer to one holds while more switches arrive.
+    struct Entry {
+        std::string_view key; // the name as it compares: see key_of
+        std::uint32_t hash;
+        SwitchValues values;
     };
 
+    // The part of a name that decides equality: all of it, except a lone
+    // lead byte at its end, which reads as the end of the string.
+    std::string_view key_of(std::string_view name) const;
+    static std::uint32_t hash_of(std::string_view key);
+
     const SwitchValues* find(std::string_view name) const;
+    // The slot that holds `key`, or the empty slot where it belongs.
+    Entry** slot_for(std::string_view key, std::uint32_t hash) const;
+    void grow_slots();
 
     // A copy of `text` in the arena.
     std::string_view keep(std::string_view text);
 
-    // Names, values, nodes and lists all come from one arena that grows in
+    // Names, values, entries and slots all come from one arena that grows in
     // large steps: a short command line costs one allocation, not one per
     // string, switch and list.
     static constexpr std::size_t ARENA_FIRST_BLOCK = 1024;
+    static constexpr std::uint32_t FIRST_SLOT_COUNT = 8; // a power of two
 
     LeadBytes lead_bytes_;
-    using Entries = std::map<std::string_view, SwitchValues, KeyLess,
-                             ArenaAllocator<std::pair<const std::string_view, SwitchValues>>>;
     Arena arena_;
-    Entries entries_;
+    // Open addressing, probed linearly, at most half full.
+    Entry** slots_ = nullptr;
+    std::uint32_t slot_count_ = 0;
+    std::uint32_t entry_count_ = 0;
 };
 
 } // namespace ravlet

@@ -28,6 +28,13 @@ private:
     std::FILE* file_;
 };
 
+// Writes a block of whole lines, each ending in a line feed, then flushes.
+inline void print_lines(OutputStream& stream, std::string_view lines)
+{
+    stream.write(lines);
+    stream.flush();
+}
+
 // Writes the text and a line feed, then flushes, so each line is out before
 // the next step runs.
 inline void print_line(OutputStream& stream, std::string_view text)
