@@ -129,6 +129,23 @@ TEST(SwitchTable, ValuesAreCopies)
     EXPECT_EQ(table.value_at("-r", 0), "ann");
 }
 
+TEST(SwitchTable, ManySwitchesStayFindableAsTheTableGrows)
+{
+    // Enough distinct names to grow the table several times; a repeat at
+    // the end must still reach the first entry.
+    std::vector<std::string> args;
+    Expected expected;
+    for (int i = 0; i < 1000; ++i) {
+        args.push_back("-s" + std::to_string(i));
+        args.push_back("v" + std::to_string(i));
+        expected["-s" + std::to_string(i)] = {"v" + std::to_string(i)};
+    }
+    for (const char* repeat : {"-s0", "dropped", "late"})
+        args.push_back(repeat);
+    expected["-s0"].push_back("late");
+    expect_table(args, expected);
+}
+
 TEST(SwitchTable, NullElementsReadAsEmptyArguments)
 {
     const char* argv[] = {"ravlet", "-r", nullptr, "ann", nullptr};

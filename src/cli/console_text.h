@@ -8,7 +8,8 @@
 
 namespace ravlet::text {
 
-// Blocks of whole lines, each written in one piece.
+// Whole lines, each ending in its line feed, so that a block leaves in one
+// write.
 inline constexpr std::string_view BANNER = "ravlet " RAVLET_VERSION "\n"
                                            "Hands one message to the running Corvane NET messenger.\n"
                                            " \n";
@@ -23,14 +24,14 @@ inline constexpr std::string_view USAGE = "required argument is missing.\n"
                                           "please type all switches in lower case to avoid mistakes.\n"
                                           " \n";
 
-// Single lines, printed with their line feed.
-inline constexpr std::string_view SENT = "Message has been sent.";
-inline constexpr std::string_view NOT_FOUND = "Corvane not found.";
-inline constexpr std::string_view TIMED_OUT = "Corvane did not answer in time.";
+inline constexpr std::string_view SENT = "Message has been sent.\n";
+inline constexpr std::string_view NOT_FOUND = "Corvane not found.\n";
+inline constexpr std::string_view TIMED_OUT = "Corvane did not answer in time.\n";
+inline constexpr std::string_view FRAMEWORK_FAILED = "Fatal Error: MFC initialization failed\n";
+inline constexpr std::string_view OUT_OF_MEMORY = "Fatal Error: out of memory\n";
+
 // Starts the line that refuses a bad value of an opt-in switch.
 inline constexpr std::string_view REFUSAL_PREFIX = "ravlet: ";
-inline constexpr std::string_view FRAMEWORK_FAILED = "Fatal Error: MFC initialization failed";
-inline constexpr std::string_view OUT_OF_MEMORY = "Fatal Error: out of memory";
 
 // On standard error after "Corvane not found." when the window was found but
 // the hand-over failed with a system error: the code, then a likely cause.

@@ -107,7 +107,7 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
                     OutputStream& err)
 {
     if (!platform.init_framework()) {
-        print_line(err, text::FRAMEWORK_FAILED);
+        print_lines(err, text::FRAMEWORK_FAILED);
         return ExitStatus::Fatal;
     }
     const LongSwitchScan long_switches = scan_long_switches(argc, argv);
@@ -164,21 +164,21 @@ ExitStatus run_send(int argc, const char* const* argv, Platform& platform, Outpu
         const MessagePacket packet = build_packet(std::span<const std::string_view>(recipients), message, priority);
         switch (deliver_packet(platform, packet.bytes(), {options.timeout_ms, options.wait_ms})) {
         case SendOutcome::Sent:
-            print_line(out, text::SENT);
+            print_lines(out, text::SENT);
             return ExitStatus::Sent;
         case SendOutcome::TimedOut:
-            print_line(out, text::TIMED_OUT);
+            print_lines(out, text::TIMED_OUT);
             return ExitStatus::TimedOut;
         case SendOutcome::NotFound:
             break;
         }
-        print_line(out, text::NOT_FOUND);
+        print_lines(out, text::NOT_FOUND);
         if (const std::uint32_t error = platform.hand_over_error(); error != 0)
             print_line(err, hand_over_failure(error));
         return ExitStatus::NotSent;
     } catch (const std::bad_alloc&) {
         // Includes a packet too large for its 32-bit size field.
-        print_line(err, text::OUT_OF_MEMORY);
+        print_lines(err, text::OUT_OF_MEMORY);
         return ExitStatus::Fatal;
     }
 }

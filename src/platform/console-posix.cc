@@ -1,7 +1,6 @@
 // Console streams on POSIX: a small buffer per stream, written with one
 // write() per flush. Failures are dropped, as console failures must be.
 #include "platform/console.h"
-#include "support/no_destructor.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,11 +12,10 @@ namespace {
 
 class DescriptorStream final : public OutputStream {
 public:
-    explicit DescriptorStream(int fd)
+    constexpr explicit DescriptorStream(int fd)
         : fd_(fd)
     {
     }
-    ~DescriptorStream() override { flush(); }
 
     void write(std::string_view bytes) override
     {
@@ -53,22 +51,23 @@ private:
 
     int fd_;
     std::size_t used_ = 0;
-    char buffer_[4096];
+    char buffer_[4096] = {};
 };
+
+// Every line is flushed as it is printed, so nothing is left to flush at exit.
+constinit DescriptorStream output_stream(STDOUT_FILENO);
+constinit DescriptorStream error_stream(STDERR_FILENO);
 
 } // namespace
 
-// Every line is flushed as it is printed, so nothing is left to flush at exit.
 OutputStream& standard_output()
 {
-    static NoDestructor<DescriptorStream> stream(STDOUT_FILENO);
-    return stream.get();
+    return output_stream;
 }
 
 OutputStream& standard_error()
 {
-    static NoDestructor<DescriptorStream> stream(STDERR_FILENO);
-    return stream.get();
+    return error_stream;
 }
 
 } // namespace ravlet

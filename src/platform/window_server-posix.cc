@@ -103,7 +103,7 @@ public:
         : fd_(fd)
     {
     }
-    ~StoppableStream() override { flush(); }
+    ~StoppableStream() { flush(); }
 
     void write(std::string_view bytes) override { pending_.append(bytes); }
     void flush() override

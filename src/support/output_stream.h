@@ -8,10 +8,15 @@ namespace ravlet {
 
 class OutputStream {
 public:
-    virtual ~OutputStream() = default;
     // Failures are not reported: nothing the tool prints may change its outcome.
     virtual void write(std::string_view bytes) = 0;
     virtual void flush() = 0;
+
+protected:
+    // Streams are used through references, never deleted through this
+    // interface; a plain destructor lets the process's streams be built at
+    // compile time, with no guard on first use and nothing to run at exit.
+    ~OutputStream() = default;
 };
 
 // A C stream in its ordinary text mode, so "\n" becomes the platform's line end.
