@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <span>
 
 #include <unistd.h>
 
@@ -12,26 +13,29 @@ namespace {
 
 class DescriptorStream final : public OutputStream {
 public:
-    constexpr explicit DescriptorStream(int fd)
+    // The buffer lies outside the stream, in zeroed memory that takes no
+    // room in the executable and no page until it is written.
+    constexpr DescriptorStream(int fd, std::span<char> buffer)
         : fd_(fd)
+        , buffer_(buffer)
     {
     }
 
     void write(std::string_view bytes) override
     {
-        if (bytes.size() > sizeof buffer_ - used_)
+        if (bytes.size() > buffer_.size() - used_)
             flush();
-        if (bytes.size() > sizeof buffer_) {
+        if (bytes.size() > buffer_.size()) {
             write_all(bytes.data(), bytes.size());
             return;
         }
-        std::memcpy(buffer_ + used_, bytes.data(), bytes.size());
+        std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
         used_ += bytes.size();
     }
 
     void flush() override
     {
-        write_all(buffer_, used_);
+        write_all(buffer_.data(), used_);
         used_ = 0;
     }
 
@@ -50,13 +54,17 @@ private:
     }
 
     int fd_;
+    std::span<char> buffer_;
     std::size_t used_ = 0;
-    char buffer_[4096] = {};
 };
 
+constexpr std::size_t STREAM_BUFFER_SIZE = 4096;
+char output_buffer[STREAM_BUFFER_SIZE];
+char error_buffer[STREAM_BUFFER_SIZE];
+
 // Every line is flushed as it is printed, so nothing is left to flush at exit.
-constinit DescriptorStream output_stream(STDOUT_FILENO);
-constinit DescriptorStream error_stream(STDERR_FILENO);
+constinit DescriptorStream output_stream(STDOUT_FILENO, output_buffer);
+constinit DescriptorStream error_stream(STDERR_FILENO, error_buffer);
 
 } // namespace
 
