@@ -102,17 +102,7 @@ public:
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
         ::sigaction(SIGPIPE, &ignore, nullptr);
-        // A closed standard stream would hand its number to the window
-        // socket, and console output would then go to the messenger. One
-        // poll tells which are closed (POLLNVAL); each open() then takes the
-        // lowest free number, so they are filled in order.
-        pollfd streams[3] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
-        if (::poll(streams, 3, 0) >= 0) {
-            for (const pollfd& stream : streams) {
-                if ((stream.revents & POLLNVAL) != 0)
-                    ::open("/dev/null", O_RDWR);
-            }
-        }
+        open_closed_standard_streams();
         return true;
     }
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -132,6 +134,19 @@ bool peer_is_effective_user(int fd)
 }
 
 } // namespace
+
+void open_closed_standard_streams()
+{
+    // One poll tells which are closed (POLLNVAL); each open() then takes the
+    // lowest free number, so they are filled in order.
+    pollfd streams[3] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
+    if (::poll(streams, 3, 0) < 0)
+        return;
+    for (const pollfd& stream : streams) {
+        if ((stream.revents & POLLNVAL) != 0)
+            ::open("/dev/null", O_RDWR);
+    }
+}
 
 UniqueFd connect_to_window(const char* title)
 {

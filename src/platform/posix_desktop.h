@@ -28,6 +28,11 @@ std::optional<std::string> window_socket_path(const std::string& desktop, const 
 // The socket address of `path`, which window_socket_path has checked to fit.
 sockaddr_un socket_address(const std::string& path);
 
+// Reopens closed standard descriptors (0, 1, 2) on /dev/null, in order. Both
+// programs call it before opening anything: a window socket that took one of
+// those numbers would receive console output.
+void open_closed_standard_streams();
+
 // Connects to the window titled `title`, and checks that the peer runs as the
 // effective user. An invalid descriptor when there is no such window.
 UniqueFd connect_to_window(const char* title);

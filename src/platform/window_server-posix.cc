@@ -269,10 +269,7 @@ std::optional<std::string> claim_path(const std::string& path, const std::string
 
 void prepare_listener_process()
 {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
-            ::open("/dev/null", O_RDWR);
-    }
+    open_closed_standard_streams();
 }
 
 OutputStream& listener_output()
